@@ -1,0 +1,39 @@
+# Front door over the CMake presets.
+#   make          build both Windows builds
+#   make test     install what is missing (as root), build, run every test
+#   make demo     the main job on built-in sample data
+#   make bench    stream intake benchmark under Wine
+WERROR ?= ON
+
+.PHONY: all deps configure build test demo bench clean
+
+all: build
+
+deps:
+	@sh scripts/ensure-deps.sh
+
+configure: deps
+	cmake --preset i686 -DVK_WERROR=$(WERROR) >/dev/null
+	cmake --preset x64 -DVK_WERROR=$(WERROR) >/dev/null
+
+build: configure
+	cmake --build --preset i686
+	cmake --build --preset x64
+
+test: build
+	ctest --preset i686
+	ctest --preset x64
+
+demo: build
+	@echo
+	@echo "Shipped plug-in and updater:"
+	@ls -l build/i686/bin/NPvkchk.dll build/i686/bin/vkupdate.exe
+
+bench: build
+	sh cmake/testbed.sh up build/bench /usr/lib/wine/wine64 >/dev/null
+	DISPLAY=$$(cat build/bench/display) WINEPREFIX=$$PWD/build/bench/prefix WINEDEBUG=-all \
+	    /usr/lib/wine/wine64 build/x64/tests/plugin/intake_bench.exe; \
+	    status=$$?; sh cmake/testbed.sh down build/bench /usr/lib/wine/wine64; exit $$status
+
+clean:
+	rm -rf build

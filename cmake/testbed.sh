@@ -1,0 +1,59 @@
+#!/bin/sh
+# testbed.sh up|down DIR LOADER
+# up: a fresh Wine prefix in DIR/prefix, an Xvfb screen at 96 DPI and one
+# persistent wineserver for it. Xvfb comes first because Wine binds to the X
+# display when its server starts. down: stops both.
+set -u
+action=$1 dir=$(realpath -m "$2") loader=$3
+wineserver=$(dirname "$loader")/wineserver
+
+export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+stop() {
+    if [ -d "$WINEPREFIX" ]; then
+        "$wineserver" -k >/dev/null 2>&1
+        "$wineserver" -w >/dev/null 2>&1
+    fi
+    if [ -f "$dir/xvfb.pid" ]; then
+        kill "$(cat "$dir/xvfb.pid")" 2>/dev/null
+        rm -f "$dir/xvfb.pid"
+    fi
+}
+
+case $action in
+down)
+    stop
+    exit 0
+    ;;
+up)
+    stop
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    setsid Xvfb ":$n" -screen 0 1024x768x24 -dpi 96 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    echo $! >"$dir/xvfb.pid"
+    tries=0
+    until [ -e "/tmp/.X11-unix/X$n" ]; do
+        tries=$((tries + 1))
+        if [ $tries -gt 100 ]; then
+            echo "Xvfb :$n did not start" >&2
+            exit 1
+        fi
+        sleep 0.1
+    done
+    echo ":$n" >"$dir/display"
+    export DISPLAY=":$n"
+    # The server's standard streams go nowhere, or ctest would wait for it.
+    "$wineserver" -p </dev/null >/dev/null 2>&1
+    if ! "$loader" wineboot -i </dev/null >"$dir/wineboot.log" 2>&1; then
+        echo "wineboot failed; see $dir/wineboot.log" >&2
+        exit 1
+    fi
+    echo "test bed ready: DISPLAY=:$n WINEPREFIX=$WINEPREFIX"
+    ;;
+*)
+    echo "usage: testbed.sh up|down DIR LOADER" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,14 @@
+// A file's fingerprint: the cksum CRC of its first 1024 bytes, then its size.
+#pragma once
+
+#include <stdint.h>
+
+enum { kChecksumSize = 21 };  // a ten-digit CRC, a ten-digit size and the terminator
+
+// The CRC of the POSIX cksum utility over count bytes.
+uint32_t cksumCrc(const unsigned char* bytes, int32_t count);
+
+// Writes the fingerprint of the file at path into checksum (kChecksumSize
+// bytes) and its length into *length. A file that cannot be opened gives "0".
+// Returns 1 with a fingerprint, 0 after logging a failure.
+int CheckSumFile(const char* path, char* checksum, int32_t* length);

@@ -1,0 +1,6 @@
+#include "launch.h"
+
+int startClient(NPP, PluginInstance*)
+{
+    return 0;
+}

@@ -1,0 +1,20 @@
+// Small file helpers for tests that run inside the Wine prefix.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The prefix's Windows directory, e.g. "C:\windows".
+std::string windowsDirectory();
+
+// A file's bytes, or "" when it cannot be read.
+std::string readBinaryFile(const std::string& path);
+
+// A text file's lines without their line ends (CR LF or LF).
+std::vector<std::string> readLines(const std::string& path);
+
+// Writes bytes exactly; returns false on failure.
+bool writeBinaryFile(const std::string& path, const std::string& bytes);
+
+// Removes a file, clearing a read-only attribute first; missing is fine.
+void removeFile(const std::string& path);
