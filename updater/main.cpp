@@ -1,6 +1,12 @@
+// Entry point of vkupdate.exe.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include "run_state.h"
+
+RunState runState;
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    runState.instance = instance;
     return 0;
 }
