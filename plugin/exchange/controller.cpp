@@ -1,12 +1,128 @@
+// Every ended stream moves the one exchange of the process forward: the
+// manifest is reported, the server's answer redirects or starts the
+// launcher, and "ABORT;" or "LAUNCH_NOW;" end the exchange from any state.
 #include "controller.h"
 
+#include <string.h>
+
+#include "../host/host_services.h"
 #include "../host/instance.h"
+#include "launch.h"
+#include "locations.h"
+#include "log.h"
+#include "report.h"
 
 int exchangeState = kAwaitingManifest;
 
-NPError NPP_DestroyStream(NPP instance, NPStream*, NPReason)
+// The text of a stream that delivered nothing. Writable like the received
+// text, which is cut in place; nothing here ever writes into an empty one.
+static char emptyText[1];
+
+static bool startsWith(const char* text, const char* keyword)
 {
-    if (!instanceRecord(instance))
-        return NPERR_INVALID_INSTANCE_ERROR;
+    return strncmp(text, keyword, strlen(keyword)) == 0;
+}
+
+static void navigate(NPP instance, const char* url, const char* target)
+{
+    logMessage("Calling NPN_GetURL\n");
+    NPError result = NPN_GetURL(instance, url, target);
+    logMessage("NPN_GetURL is complete, result = %d\n", result);
+}
+
+// "LAUNCH_NOW;" game ";" arguments. Returns an NPError.
+static NPError launchNow(NPP instance, PluginInstance* This)
+{
+    logMessage("Got launch now -- starting client\n");
+    exchangeState = kAborted;
+    This->data += strlen("LAUNCH_NOW;");
+    char* semicolon = strchr(This->data, ';');
+    if (!semicolon) {
+        logMessage("couldn't find semi for end of game name\n");
+        return NPERR_GENERIC_ERROR;
+    }
+    *semicolon = '\0';
+    logMessage("game is %s\n", This->data);
+    if (!initPaths(This, This->data)) {
+        logMessage("initPaths failed\n");
+        return NPERR_GENERIC_ERROR;
+    }
+    This->data = semicolon + 1;
+    if (!startClient(instance, This)) {
+        logMessage("start client failed\n");
+        return NPERR_GENERIC_ERROR;
+    }
     return NPERR_NO_ERROR;
+}
+
+// Game name ";" manifest lines: fingerprint and report them.
+static NPError reportManifest(NPP instance, PluginInstance* This)
+{
+    char* semicolon = strchr(This->data, ';');
+    if (!semicolon) {
+        logMessage("couldn't find semi for end of game name\n");
+        return NPERR_GENERIC_ERROR;
+    }
+    *semicolon = '\0';
+    logMessage("game is %s\n", This->data);
+    if (!initPaths(This, This->data)) {
+        logMessage("initPaths failed\n");
+        return NPERR_GENERIC_ERROR;
+    }
+    if (!performChecksums(instance, This, semicolon + 1)) {
+        logMessage("performChecksums failed\n");
+        return NPERR_GENERIC_ERROR;
+    }
+    exchangeState = kAwaitingAnswer;
+    return NPERR_NO_ERROR;
+}
+
+// The server's answer: a page to show in our frame, or the launcher's arguments.
+static NPError actOnAnswer(NPP instance, PluginInstance* This)
+{
+    logMessage("Awake -- buffer is '%s'\n", This->data);
+    if (startsWith(This->data, "REDIRECT;"))
+        navigate(instance, This->data + strlen("REDIRECT;"), "_self");
+    else if (!startClient(instance, This))
+        logMessage("start client failed\n");
+    exchangeState = kAnswered;
+    return NPERR_NO_ERROR;
+}
+
+NPError NPP_DestroyStream(NPP instance, NPStream*, NPReason reason)
+{
+    PluginInstance* This = instanceRecord(instance);
+    if (!This)
+        return NPERR_INVALID_INSTANCE_ERROR;
+    logMessage("NPP_DestroyStream called; reason = %d, state = %d\n", reason, exchangeState);
+
+    // The last byte received gives way to the terminator. With nothing
+    // received there is no byte of this stream to give, and data may still
+    // point into an earlier stream's block.
+    if (This->dataLen > 0 && This->data)
+        This->data[This->dataLen - 1] = '\0';
+    else
+        This->data = emptyText;
+
+    if (startsWith(This->data, "ABORT;")) {
+        logMessage("Got abort from server -- ABORTING!\n");
+        exchangeState = kAborted;
+        navigate(instance, strchr(This->data, ';') + 1, "_top");
+    } else if (startsWith(This->data, "LAUNCH_NOW;")) {
+        NPError launched = launchNow(instance, This);
+        if (launched != NPERR_NO_ERROR)
+            return launched;
+    }
+
+    switch (exchangeState) {
+    case kAwaitingManifest:
+        return reportManifest(instance, This);
+    case kAwaitingAnswer:
+        return actOnAnswer(instance, This);
+    case kAborted:
+        logMessage("Aborting...\n");
+        return NPERR_NO_ERROR;
+    default:
+        return NPERR_NO_ERROR;
+    }
 }

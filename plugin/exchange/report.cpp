@@ -1,6 +1,119 @@
+// Fingerprints every line of the manifest and posts the lines with their
+// fingerprints back to the server, which answers on a new stream.
 #include "report.h"
 
-int performChecksums(NPP, PluginInstance*, char*)
+#include <stdio.h>
+#include <string.h>
+
+#include "../host/host_services.h"
+#include "locations.h"
+#include "log.h"
+#include "request.h"
+
+// Handed back by the browser in NPP_URLNotify, so it must outlive the call.
+static char kNotifyData[] = "2";
+
+// Fills one entry's fingerprint; returns its length, or 0 after logging.
+static int32_t fingerprint(PluginInstance* This, VersionEntry* entry, const char* path)
 {
-    return 0;
+    // A game whose directory is not recorded has nothing on disk to look at.
+    if (strcmp(This->startIn, "Error") == 0) {
+        strcpy(entry->checksum, "0");
+        return 1;
+    }
+    int32_t length = 0;
+    if (!CheckSumFile(path, entry->checksum, &length)) {
+        logMessage("CheckSumFile failed\n");
+        return 0;
+    }
+    // Counted from the text itself, so the header's length and the body agree.
+    entry->checksum[kChecksumSize - 1] = '\0';
+    return int32_t(strlen(entry->checksum));
+}
+
+static void releaseReport(PluginInstance* This, char* postBuf)
+{
+    if (postBuf)
+        NPN_MemFree(postBuf);
+    if (This->result)
+        NPN_MemFree(This->result);
+    This->result = nullptr;
+}
+
+int performChecksums(NPP instance, PluginInstance* This, char* manifestStart)
+{
+    ManifestShape shape = splitManifest(manifestStart, This->data + This->dataLen);
+    if (shape.badLine) {
+        if (shape.zeroInside)
+            logMessage("manifest line %d holds a zero byte\n", shape.badLine);
+        else
+            logMessage("manifest line %d too long; length = %d\n", shape.badLine,
+                       shape.badLength);
+        return 0;
+    }
+    int32_t count = shape.lines;
+
+    uint64_t resultSize = uint64_t(count) * sizeof(VersionEntry);
+    This->result = resultSize <= UINT32_MAX
+                       ? static_cast<VersionEntry*>(NPN_MemAlloc(uint32_t(resultSize)))
+                       : nullptr;
+    if (!This->result) {
+        logMessage("NPP_MemAlloc failed (This->result)\n");
+        return 0;
+    }
+
+    char countText[16];
+    snprintf(countText, sizeof countText, "%d", count);
+    This->contentLength = int32_t(strlen(countText));
+
+    int64_t capacity = requestCapacity(count, shape.nameBytes);
+    char* postBuf =
+        capacity <= INT32_MAX ? static_cast<char*>(NPN_MemAlloc(uint32_t(capacity))) : nullptr;
+    if (!postBuf) {
+        logMessage("NPP_MemAlloc failed (postBuf)\n");
+        releaseReport(This, nullptr);
+        return 0;
+    }
+    logMessage("postBufSize is %d\n", int32_t(capacity));
+
+    // The split left each line zero-terminated, the next one just behind it.
+    const char* line = manifestStart;
+    for (int32_t i = 0; i < count; i++) {
+        VersionEntry* entry = &This->result[i];
+        size_t length = strlen(line);
+        memcpy(entry->name, line, length + 1);
+        line += length + 1;
+
+        char path[kPathSize];
+        if (!resolveManifestPath(This, entry->name, path)) {
+            releaseReport(This, postBuf);
+            return 0;
+        }
+        int32_t checksumLength = fingerprint(This, entry, path);
+        if (!checksumLength) {
+            releaseReport(This, postBuf);
+            return 0;
+        }
+        This->contentLength += int32_t(length) + checksumLength;
+    }
+
+    int32_t bodyLength = This->contentLength + 2 * count + 24;
+    int32_t total = layOutRequest(postBuf, capacity, This->result, count, countText, bodyLength);
+    logMessage("content length is %d\n", bodyLength);
+    logMessage("object count is %s\n", countText);
+    if (!total) {
+        logMessage("request does not fit its block\n");
+        releaseReport(This, postBuf);
+        return 0;
+    }
+
+    logMessage("About to NPN_PostURLNotify\n");
+    NPError posted = NPN_PostURLNotify(instance, "ret_objects", nullptr, uint32_t(total), postBuf,
+                                       false, kNotifyData);
+    logMessage("NPN_PostURLNotify Complete, result = %d; total = %d\n", posted, total);
+
+    // A refused post is the browser's business; the report itself is done.
+    releaseReport(This, postBuf);
+    releaseStreamData(This);
+    return 1;
 }
