@@ -1,0 +1,48 @@
+// The update pass's calls into the profile service, the file system and the
+// process starter.
+#include "pass_files.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <windows.h>
+
+#include "pass_limits.h"
+
+namespace {
+// The profile service answers a missing file, section or key with the
+// default; a value that reads the same is taken as missing too.
+const char kNoKey[] = "NOKEY";
+}
+
+int readIniValue(const char* file, const char* section, const char* key, char* value)
+{
+    GetPrivateProfileStringA(section, key, kNoKey, value, DWORD(kValueSize), file);
+    return strcmp(value, kNoKey) != 0;
+}
+
+int writeStartInMark(const char* file, const char* section)
+{
+    return WritePrivateProfileStringA(section, "StartIn", "<current>", file) ? 1 : 0;
+}
+
+void makeFileNormal(const char* path)
+{
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+}
+
+int canOpenForUpdate(const char* path)
+{
+    FILE* f = fopen(path, "r+");
+    if (!f)
+        return 0;
+    fclose(f);
+    return 1;
+}
+
+int startHidden(const char* commandLine)
+{
+    // WinExec answers 32 or more when the program started, an error code
+    // below 32 otherwise.
+    return WinExec(commandLine, SW_HIDE) > 31 ? 1 : 0;
+}

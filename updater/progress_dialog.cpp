@@ -1,0 +1,112 @@
+// The progress dialog that runs the update pass: one section name of the
+// service INI file per posted step message, so the dialog repaints and its
+// bar moves between steps.
+#include "update_pass.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+
+#include "pass_limits.h"
+#include "resource.h"
+#include "section_names.h"
+#include "texts.h"
+#include "update_game.h"
+
+namespace {
+
+// The pass's own state, for the one pass of a run.
+struct PassState {
+    char serviceIniPath[kPathSize];
+    char sectionNames[kSectionListSize];
+    int sectionLength;  // the list's length without its closing zero
+    int sectionCount;
+    int sectionIndex;   // 1-based number of the next name to handle
+};
+
+PassState pass;
+
+void setItemText(HWND dialog, int id, const char* text)
+{
+    SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+// Returns FALSE when the dialog has been ended: nothing to update.
+BOOL startPass(HWND dialog)
+{
+    InitCommonControls();
+    char windowsDir[MAX_PATH];
+    if (GetWindowsDirectoryA(windowsDir, sizeof windowsDir) >= sizeof windowsDir)
+        windowsDir[0] = '\0';
+    snprintf(pass.serviceIniPath, sizeof pass.serviceIniPath, "%s\\%s", windowsDir, "VELKORGO.INI");
+    SetFileAttributesA(pass.serviceIniPath, FILE_ATTRIBUTE_NORMAL);
+
+    DWORD length = GetPrivateProfileSectionNamesA(pass.sectionNames, DWORD(kSectionListSize),
+                                                  pass.serviceIniPath);
+    if (length >= kSectionListSize - 1)
+        length = DWORD(kSectionListSize - 2);  // the service cut the list
+    if (length <= 1) {
+        char caption[kCaptionSize];
+        char text[kMessageSize];
+        loadText(IDS_ERROR_CAPTION, caption, sizeof caption);
+        loadText(IDS_BAD_COMPONENTS, text, sizeof text);
+        MessageBoxA(dialog, text, caption, MB_ICONEXCLAMATION);
+        EndDialog(dialog, 0);
+        return FALSE;
+    }
+    pass.sectionLength = int(length);
+    pass.sectionCount = countSectionNames(pass.sectionNames, pass.sectionLength);
+    pass.sectionIndex = 1;
+
+    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 1,
+                        MAKELPARAM(0, pass.sectionCount & 0xFFFF));
+    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
+    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+    setItemText(dialog, IDC_PERCENT, "  0 %");
+    return TRUE;
+}
+
+void stepPass(HWND dialog)
+{
+    if (pass.sectionIndex > pass.sectionCount) {
+        setItemText(dialog, IDC_STATUS, "Done...");
+        EndDialog(dialog, 1);
+        return;
+    }
+    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_STEPIT, 0, 0);
+    // In whole numbers: 29 of 100 reads 29 %, where a floating-point
+    // quotient would truncate to 28.
+    char percent[kStatusSize];
+    snprintf(percent, sizeof percent, "%d %%", pass.sectionIndex * 100 / pass.sectionCount);
+    setItemText(dialog, IDC_PERCENT, percent);
+
+    char name[kSectionNameSize];
+    nthSectionName(pass.sectionNames, pass.sectionLength, pass.sectionIndex, name, sizeof name);
+    ++pass.sectionIndex;
+    updateGame(dialog, pass.serviceIniPath, name);
+    PostMessageA(dialog, kStepMessage, 0, 0);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return startPass(dialog);
+    case WM_SHOWWINDOW:
+        // Shown once, when the dialog opens: that starts the pass.
+        PostMessageA(dialog, kStepMessage, 0, 0);
+        return TRUE;
+    case kStepMessage:
+        stepPass(dialog);
+        return TRUE;
+    case WM_DESTROY:
+        return TRUE;
+    }
+    return FALSE;
+}
+
+INT_PTR runUpdatePass(HINSTANCE instance)
+{
+    return DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, progressDialogProc, 0);
+}
