@@ -50,6 +50,12 @@ up)
         echo "wineboot failed; see $dir/wineboot.log" >&2
         exit 1
     fi
+    # Wine's own fonts, so that dialogs get "MS Sans Serif" and its dialog
+    # units rather than a fallback font from the host.
+    cp "$(dirname "$loader")/../../share/wine/fonts/"* "$WINEPREFIX/drive_c/windows/Fonts/"
+    # Windows framed by Wine itself: with no window manager on this screen a
+    # managed window would wait two seconds for one each time it is hidden.
+    "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     echo "test bed ready: DISPLAY=:$n WINEPREFIX=$WINEPREFIX"
     ;;
 *)
