@@ -1,0 +1,64 @@
+// vkbrowse: a stand-in for a browser of the Netscape plug-in interface 0.9,
+// enough of one to drive a plug-in through a real exchange over HTTP.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "browser.h"
+
+static int usage()
+{
+    fputs("usage: vkbrowse [options] PLUGIN.dll URL\n"
+          "  URL is a page that embeds the plug-in's type, or content of that type.\n"
+          "  --chunk N        deliver streams in NPP_Write calls of at most N bytes (4096)\n"
+          "  --follow-self    fetch \"_self\" navigations and stream them to the instance\n"
+          "  --show           show the page window (hidden by default)\n"
+          "  --minor N        browser table minor version handed to NP_Initialize (9)\n"
+          "  --timeout S      seconds to wait for each HTTP answer (10)\n"
+          "  --type MIME      take this MIME type instead of the version resource's\n"
+          "Exit status: 0 exchange complete, 1 exchange failed, 2 no usable plug-in or bad usage.\n",
+          stderr);
+    return kNoPlugin;
+}
+
+static bool number(const char* text, long low, long high, long& value)
+{
+    char* end = nullptr;
+    value = strtol(text, &end, 10);
+    return *text && !*end && value >= low && value <= high;
+}
+
+int main(int argc, char** argv)
+{
+    BrowserOptions options;
+    int i = 1;
+    for (; i < argc && strncmp(argv[i], "--", 2) == 0; i++) {
+        const char* option = argv[i];
+        long value = 0;
+        bool hasValue = i + 1 < argc;
+        if (strcmp(option, "--follow-self") == 0) {
+            options.followSelf = true;
+        } else if (strcmp(option, "--show") == 0) {
+            options.showWindow = true;
+        } else if (strcmp(option, "--chunk") == 0 && hasValue && number(argv[i + 1], 1, 1 << 24, value)) {
+            options.chunkSize = size_t(value);
+            i++;
+        } else if (strcmp(option, "--minor") == 0 && hasValue && number(argv[i + 1], 0, 255, value)) {
+            options.minorVersion = uint8_t(value);
+            i++;
+        } else if (strcmp(option, "--type") == 0 && hasValue) {
+            options.mimeType = argv[++i];
+        } else if (strcmp(option, "--timeout") == 0 && hasValue && number(argv[i + 1], 1, 3600, value)) {
+            options.timeoutSeconds = int(value);
+            i++;
+        } else {
+            fprintf(stderr, "vkbrowse: bad option %s\n", option);
+            return usage();
+        }
+    }
+    if (argc - i != 2)
+        return usage();
+    options.pluginPath = argv[i];
+    options.pageUrl = argv[i + 1];
+    return runBrowser(options);
+}

@@ -1,0 +1,103 @@
+// Running a queued request: fetch or post over HTTP, then either deliver
+// the answer to the instance as a stream or record a navigation, and tell
+// the instance how a notifying request ended.
+#include <stdio.h>
+
+#include "http.h"
+#include "post_buffer.h"
+#include "session.h"
+#include "transcript.h"
+
+static void notifyEnd(const Request& request, NPReason reason)
+{
+    if (!request.notify)
+        return;
+    if (!session.plugin.urlnotify) {
+        transcriptNote("the plug-in offers no NPP_URLNotify; request " + std::to_string(request.number) +
+                       " ends unannounced");
+        return;
+    }
+    enterPlugin("NPP_URLNotify(" + quoted(request.url) + ", " + reasonText(reason) + ")");
+    session.plugin.urlnotify(&session.npp, request.url.c_str(), reason, request.notifyData);
+    leavePlugin("(no result)");
+}
+
+// Sends the request and reports the answer; returns it for delivery.
+static HttpAnswer exchange(const Request& request)
+{
+    HttpUrl url;
+    parseHttpUrl(request.url, url);
+    std::vector<std::string> headers = request.headers;
+    if (request.post) {
+        bool found = false;
+        std::string given = headerValue(headers, "Content-Length", &found);
+        if (!found) {
+            headers.push_back("Content-Length: " + std::to_string(request.body.size()));
+            transcriptNote("no Content-Length from the plug-in; the browser adds " +
+                           std::to_string(request.body.size()));
+        } else if (given != std::to_string(request.body.size())) {
+            // Sent as given: the server is the one to judge it.
+            transcriptNote("the plug-in's Content-Length is " + given + " but its body has " +
+                           std::to_string(request.body.size()) + " bytes; sent as given");
+        }
+    }
+    transcriptNote(std::string(request.post ? "POST " : "GET ") + request.url +
+                   (request.post ? " with " + std::to_string(request.body.size()) + " body bytes" : ""));
+    HttpAnswer answer = httpExchange(url, request.post ? "POST" : "GET", headers, request.body,
+                                     session.options.timeoutSeconds);
+    if (answer.status)
+        transcriptNote("answer: " + answer.statusLine + ", " + std::to_string(answer.body.size()) +
+                       " bytes of " + (answer.contentType.empty() ? "untyped data" : answer.contentType) +
+                       ": " + quoted(answer.body, 300));
+    if (!answer.error.empty())
+        transcriptNote("HTTP failure: " + answer.error);
+    return answer;
+}
+
+static bool answerUsable(const Request& request, const HttpAnswer& answer)
+{
+    if (answer.status >= 200 && answer.status < 300)
+        return true;
+    std::string what = std::string(request.post ? "POST " : "GET ") + request.url;
+    if (answer.status)
+        session.failures.push_back(what + " answered " + answer.statusLine + ": " +
+                                   quoted(answer.body, 200));
+    else
+        session.failures.push_back(what + " failed: " + answer.error);
+    return false;
+}
+
+void runRequest(const Request& request)
+{
+    transcriptNote("request " + std::to_string(request.number) + ": " +
+                   (request.post ? "POST " : "GET ") + request.url +
+                   (request.hasTarget ? " for " + request.target : std::string(" for the instance")));
+    bool toInstance = !request.hasTarget || (request.target == "_self" && session.options.followSelf);
+
+    if (!toInstance && !request.post) {
+        // A page for a frame: where the browser would go now.
+        session.navigations.push_back(request.target + " -> " + request.url);
+        transcriptNote("navigation: " + request.target + " -> " + request.url);
+        notifyEnd(request, NPRES_DONE);
+        return;
+    }
+
+    HttpAnswer answer = exchange(request);
+    if (!answerUsable(request, answer)) {
+        notifyEnd(request, NPRES_NETWORK_ERR);
+        return;
+    }
+    if (!toInstance) {
+        session.navigations.push_back(request.target + " -> answer of POST " + request.url);
+        transcriptNote("navigation: " + request.target + " -> the answer of POST " + request.url);
+        notifyEnd(request, NPRES_DONE);
+        return;
+    }
+    if (answer.cutShort)
+        session.failures.push_back(std::string(request.post ? "POST " : "GET ") + request.url + ": " +
+                                   answer.error);
+    NPReason reason = answer.cutShort ? NPRES_NETWORK_ERR : NPRES_DONE;
+    std::string type = answer.contentType.empty() ? session.mimeType : answer.contentType;
+    bool delivered = deliverStream(request.url, type, answer.body, reason, request.notifyData);
+    notifyEnd(request, delivered ? reason : NPRES_USER_BREAK);
+}

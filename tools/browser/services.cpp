@@ -1,0 +1,223 @@
+// The browser's service table: what the plug-in may call. Requests are only
+// queued here; the session runs them after the plug-in's current call has
+// returned, as a browser does, so the plug-in never sees its own request
+// answered before it has finished asking.
+#include <stdio.h>
+
+#include "allocator.h"
+#include "post_buffer.h"
+#include "session.h"
+#include "transcript.h"
+#include "url.h"
+
+static std::string pointerText(const void* p)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%p", p);
+    return text;
+}
+
+static NPError queueRequest(NPP instance, const char* url, const char* target, bool post,
+                            const std::string& bytes, bool notify, void* notifyData,
+                            std::string& described)
+{
+    if (instance != &session.npp || !session.instanceLive) {
+        described = "refused: not a live instance of this browser";
+        return NPERR_INVALID_INSTANCE_ERROR;
+    }
+    if (!url) {
+        described = "refused: no URL";
+        return NPERR_INVALID_URL;
+    }
+    Request request;
+    request.url = resolveUrl(session.pageUrl, url);
+    HttpUrl parsed;
+    if (request.url.empty() || !parseHttpUrl(request.url, parsed)) {
+        described = "refused: cannot resolve " + quotedOrNull(url) + " to an http address";
+        return NPERR_INVALID_URL;
+    }
+    request.number = ++session.requests;
+    request.post = post;
+    request.hasTarget = target != nullptr;
+    request.target = target ? target : "";
+    request.notify = notify;
+    request.notifyData = notifyData;
+    if (post) {
+        PostBuffer split = splitPostBuffer(bytes);
+        request.headers = split.headers;
+        request.body = split.body;
+    }
+    described = "queued as request " + std::to_string(request.number) + ": " +
+                (post ? "POST " : "GET ") + request.url +
+                (target ? std::string(" for ") + target : std::string(" for the instance"));
+    session.queue.push_back(request);
+    return NPERR_NO_ERROR;
+}
+
+static NPError getUrl(NPP instance, const char* url, const char* target)
+{
+    std::string described;
+    NPError result = queueRequest(instance, url, target, false, "", false, nullptr, described);
+    transcriptService("NPN_GetURL(" + quotedOrNull(url) + ", " + quotedOrNull(target) + ") = " +
+                      npErrorText(result) + "; " + described);
+    return result;
+}
+
+static NPError getUrlNotify(NPP instance, const char* url, const char* target, void* notifyData)
+{
+    std::string described;
+    NPError result = queueRequest(instance, url, target, false, "", true, notifyData, described);
+    transcriptService("NPN_GetURLNotify(" + quotedOrNull(url) + ", " + quotedOrNull(target) +
+                      ", notifyData " + pointerText(notifyData) + ") = " + npErrorText(result) +
+                      "; " + described);
+    return result;
+}
+
+static NPError post(const char* name, NPP instance, const char* url, const char* target,
+                    uint32_t len, const char* buf, NPBool file, bool notify, void* notifyData)
+{
+    std::string call = std::string(name) + "(" + quotedOrNull(url) + ", " + quotedOrNull(target) +
+                       ", len " + std::to_string(len) + ", " +
+                       (buf ? quoted(buf, len) : std::string("null")) + ", file " +
+                       std::to_string(file) +
+                       (notify ? ", notifyData " + pointerText(notifyData) : std::string()) + ")";
+    std::string described;
+    NPError result;
+    if (!buf && len > 0) {
+        result = NPERR_INVALID_PARAM;
+        described = "refused: no buffer";
+    } else if (file) {
+        // A file name instead of data: this browser posts data only.
+        result = NPERR_INVALID_PARAM;
+        described = "refused: posting a file is not supported by this browser";
+    } else {
+        result = queueRequest(instance, url, target, true, std::string(buf ? buf : "", len), notify,
+                              notifyData, described);
+    }
+    transcriptService(call + " = " + npErrorText(result) + "; " + described);
+    if (result == NPERR_NO_ERROR) {
+        const Request& queued = session.queue.back();
+        if (queued.headers.empty())
+            transcriptNote("the buffer has no header lines; all " + std::to_string(queued.body.size()) +
+                           " bytes are the body");
+        else
+            transcriptNote("header lines from the buffer: " + std::to_string(queued.headers.size()) +
+                           "; body " + std::to_string(queued.body.size()) + " bytes");
+    }
+    return result;
+}
+
+static NPError postUrl(NPP instance, const char* url, const char* target, uint32_t len,
+                       const char* buf, NPBool file)
+{
+    return post("NPN_PostURL", instance, url, target, len, buf, file, false, nullptr);
+}
+
+static NPError postUrlNotify(NPP instance, const char* url, const char* target, uint32_t len,
+                             const char* buf, NPBool file, void* notifyData)
+{
+    return post("NPN_PostURLNotify", instance, url, target, len, buf, file, true, notifyData);
+}
+
+static void* memAlloc(uint32_t size)
+{
+    std::string described;
+    void* block = countedAlloc(size, described);
+    transcriptService("NPN_MemAlloc(" + std::to_string(size) + ") = " + described);
+    return block;
+}
+
+static void memFree(void* block)
+{
+    std::string described;
+    countedFree(block, described);
+    transcriptService("NPN_MemFree(" + pointerText(block) + ") " + described);
+    if (described.compare(0, 6, "ERROR:") == 0)
+        session.failures.push_back("the plug-in freed a block it did not get from NPN_MemAlloc");
+}
+
+static uint32_t memFlush(uint32_t size)
+{
+    transcriptService("NPN_MemFlush(" + std::to_string(size) + ") = 0");
+    return 0;
+}
+
+static NPError requestRead(NPStream*, NPByteRange*)
+{
+    transcriptService("NPN_RequestRead = NPERR_STREAM_NOT_SEEKABLE");
+    return NPERR_STREAM_NOT_SEEKABLE;
+}
+
+static NPError newStream(NPP, NPMIMEType type, const char* target, NPStream**)
+{
+    transcriptService("NPN_NewStream(" + quotedOrNull(type) + ", " + quotedOrNull(target) +
+                      ") = NPERR_GENERIC_ERROR; streams from the plug-in are not supported");
+    return NPERR_GENERIC_ERROR;
+}
+
+static int32_t write(NPP, NPStream*, int32_t len, void*)
+{
+    transcriptService("NPN_Write(len " + std::to_string(len) + ") = -1");
+    return -1;
+}
+
+static NPError destroyStream(NPP, NPStream*, NPReason reason)
+{
+    transcriptService("NPN_DestroyStream(" + reasonText(reason) + ") = NPERR_GENERIC_ERROR");
+    return NPERR_GENERIC_ERROR;
+}
+
+static void status(NPP, const char* message)
+{
+    transcriptService("NPN_Status(" + quotedOrNull(message) + ")");
+}
+
+static const char* userAgent(NPP)
+{
+    static const char agent[] = "vkbrowse/1.0 (plug-in interface 0.9 stand-in)";
+    transcriptService(std::string("NPN_UserAgent = \"") + agent + "\"");
+    return agent;
+}
+
+static void reloadPlugins(NPBool reloadPages)
+{
+    transcriptService("NPN_ReloadPlugins(" + std::to_string(reloadPages) + ") ignored");
+}
+
+static void* getJavaEnv(void)
+{
+    transcriptService("NPN_GetJavaEnv = null (no Java here)");
+    return nullptr;
+}
+
+static void* getJavaPeer(NPP)
+{
+    transcriptService("NPN_GetJavaPeer = null (no Java here)");
+    return nullptr;
+}
+
+void fillServiceTable(NPNetscapeFuncs& table, uint8_t minorVersion)
+{
+    table = NPNetscapeFuncs();
+    table.size = sizeof table;
+    table.version = uint16_t((NP_VERSION_MAJOR << 8) | minorVersion);
+    table.geturl = getUrl;
+    table.posturl = postUrl;
+    table.requestread = requestRead;
+    table.newstream = newStream;
+    table.write = write;
+    table.destroystream = destroyStream;
+    table.status = status;
+    table.uagent = userAgent;
+    table.memalloc = memAlloc;
+    table.memfree = memFree;
+    table.memflush = memFlush;
+    table.reloadplugins = reloadPlugins;
+    table.getJavaEnv = getJavaEnv;
+    table.getJavaPeer = getJavaPeer;
+    // Browsers before minor version 9 had no notifying requests.
+    if (minorVersion >= 9) {
+        table.geturlnotify = getUrlNotify;
+        table.posturlnotify = postUrlNotify;
+    }
+}

@@ -1,0 +1,223 @@
+// One run of the stand-in, in a browser's order: register the plug-in from
+// its version resource, open the page, create the instance in its window,
+// stream the content, run what the plug-in asks for until nothing is left,
+// then tear down and report.
+#include <stdio.h>
+
+#include <vector>
+
+#include "allocator.h"
+#include "http.h"
+#include "page.h"
+#include "plugin_module.h"
+#include "session.h"
+#include "transcript.h"
+#include "url.h"
+#include "window.h"
+
+enum { kMaxRequests = 32 };  // a plug-in that keeps asking is cut off here
+
+// The embed's attributes as argn/argv arrays that live for the instance.
+struct Arguments {
+    std::vector<std::string> names, values;
+    std::vector<char*> argn, argv;
+    void fill(const Embed& embed)
+    {
+        for (const auto& attribute : embed.attributes) {
+            names.push_back(attribute.first);
+            values.push_back(attribute.second);
+        }
+        for (size_t i = 0; i < names.size(); i++) {
+            argn.push_back(&names[i][0]);
+            argv.push_back(&values[i][0]);
+        }
+    }
+};
+
+static int dimension(const std::string& text, int fallback)
+{
+    int value = atoi(text.c_str());
+    return value > 0 && value < 4000 ? value : fallback;
+}
+
+// Opens the page: the content's address, the instance mode and arguments.
+static bool openPage(std::string& contentUrl, uint16_t& mode, Embed& embed)
+{
+    HttpUrl url;
+    if (!parseHttpUrl(session.pageUrl, url)) {
+        session.failures.push_back("not an http address: " + session.pageUrl);
+        return false;
+    }
+    transcriptNote("GET " + session.pageUrl);
+    HttpAnswer page = httpExchange(url, "GET", {}, "", session.options.timeoutSeconds);
+    if (!page.error.empty() || page.status < 200 || page.status >= 300) {
+        session.failures.push_back("the page " + session.pageUrl + " could not be opened: " +
+                                   (page.error.empty() ? page.statusLine : page.error));
+        return false;
+    }
+    transcriptNote("answer: " + page.statusLine + ", " + std::to_string(page.body.size()) + " bytes of " +
+                   page.contentType);
+    if (page.contentType == session.mimeType) {
+        // Content of the plug-in's type opened directly: a full-page instance.
+        mode = NP_FULL;
+        contentUrl = session.pageUrl;
+        transcriptNote("the page itself is " + session.mimeType + ": full-page instance");
+        return true;
+    }
+    if (!findEmbed(page.body, session.mimeType, embed)) {
+        session.failures.push_back("the page embeds no content of type " + session.mimeType);
+        return false;
+    }
+    mode = NP_EMBED;
+    contentUrl = resolveUrl(session.pageUrl, embed.value("src"));
+    if (embed.value("src").empty() || contentUrl.empty()) {
+        session.failures.push_back("the embed has no usable src");
+        return false;
+    }
+    transcriptNote("embed of " + session.mimeType + ": src " + contentUrl + ", " +
+                   std::to_string(embed.attributes.size()) + " attributes");
+    return true;
+}
+
+static void report()
+{
+    transcriptNote("---- summary ----");
+    if (session.navigations.empty())
+        transcriptNote("navigation: none");
+    for (const std::string& navigation : session.navigations)
+        transcriptNote("navigation: " + navigation);
+    const MemoryCount& memory = memoryCount();
+    transcriptNote("memory: " + std::to_string(memory.allocations) + " blocks handed out, " +
+                   std::to_string(memory.frees) + " given back, " + std::to_string(memory.liveBlocks) +
+                   " left over (" + std::to_string(memory.liveBytes) + " bytes)");
+    if (memory.foreignFrees)
+        transcriptNote("memory: " + std::to_string(memory.foreignFrees) +
+                       " frees of blocks not handed out");
+    for (const std::string& failure : session.failures)
+        transcriptNote("FAILED: " + failure);
+    transcriptNote(session.failures.empty() ? "exchange complete" : "exchange failed");
+}
+
+int runBrowser(const BrowserOptions& options)
+{
+    session.options = options;
+    session.pageUrl = options.pageUrl;
+
+    std::string error;
+    session.mimeType = options.mimeType;
+    if (!session.mimeType.empty()) {
+        transcriptNote("MIME type given on the command line: " + quoted(session.mimeType));
+    } else if (!readVersionString(options.pluginPath, "MIMEType", session.mimeType, error)) {
+        transcriptNote("cannot register the plug-in: " + error);
+        return kNoPlugin;
+    }
+    std::string extents, openName;
+    std::string ignored;
+    readVersionString(options.pluginPath, "FileExtents", extents, ignored);
+    readVersionString(options.pluginPath, "FileOpenName", openName, ignored);
+    transcriptNote("plug-in " + options.pluginPath + ": MIMEType " + quoted(session.mimeType) +
+                   ", FileExtents " + quoted(extents) + ", FileOpenName " + quoted(openName));
+    PluginModule module;
+    if (!loadPluginModule(options.pluginPath, module, error)) {
+        transcriptNote("cannot load the plug-in: " + error);
+        return kNoPlugin;
+    }
+
+    session.plugin = NPPluginFuncs();
+    session.plugin.size = sizeof session.plugin;
+    enterPlugin("NP_GetEntryPoints(plug-in table of " + std::to_string(sizeof session.plugin) + " bytes)");
+    NPError result = module.getEntryPoints(&session.plugin);
+    leavePlugin(npErrorText(result) + ", table version " + std::to_string(session.plugin.version >> 8) +
+                "." + std::to_string(session.plugin.version & 0xFF));
+    if (result != NPERR_NO_ERROR) {
+        unloadPluginModule(module);
+        return kNoPlugin;
+    }
+    fillServiceTable(session.services, options.minorVersion);
+    enterPlugin("NP_Initialize(browser table version 0." + std::to_string(options.minorVersion) + ")");
+    result = module.initialize(&session.services);
+    leavePlugin(npErrorText(result) + (session.plugin.urlnotify ? ", NPP_URLNotify offered"
+                                                                : ", no NPP_URLNotify"));
+    if (result != NPERR_NO_ERROR) {
+        enterPlugin("NP_Shutdown()");
+        leavePlugin(npErrorText(module.shutdown()));
+        unloadPluginModule(module);
+        return kNoPlugin;
+    }
+
+    std::string contentUrl;
+    uint16_t mode = NP_EMBED;
+    Embed embed;
+    Arguments arguments;
+    void* window = nullptr;
+    NPWindow descriptor = {};
+    if (openPage(contentUrl, mode, embed) && session.plugin.newp) {
+        arguments.fill(embed);
+        std::vector<char> mime(session.mimeType.begin(), session.mimeType.end());
+        mime.push_back('\0');
+        enterPlugin("NPP_New(" + quoted(session.mimeType) + ", " +
+                    (mode == NP_FULL ? "NP_FULL" : "NP_EMBED") + ", " +
+                    std::to_string(arguments.argn.size()) + " arguments)");
+        result = session.plugin.newp(mime.data(), &session.npp, mode, int16_t(arguments.argn.size()),
+                                     arguments.argn.data(), arguments.argv.data(), nullptr);
+        leavePlugin(npErrorText(result));
+        session.instanceLive = result == NPERR_NO_ERROR;
+        if (!session.instanceLive)
+            session.failures.push_back("NPP_New answered " + npErrorText(result));
+    }
+
+    if (session.instanceLive) {
+        int width = dimension(embed.value("width"), 240);
+        int height = dimension(embed.value("height"), 60);
+        window = createPluginWindow(width, height, options.showWindow);
+        if (!window)
+            transcriptNote("no window could be made; the instance gets none");
+        descriptor.window = window;
+        descriptor.width = uint32_t(width);
+        descriptor.height = uint32_t(height);
+        descriptor.clipRect.right = uint16_t(width);
+        descriptor.clipRect.bottom = uint16_t(height);
+        if (window && session.plugin.setwindow) {
+            enterPlugin("NPP_SetWindow(child window " + std::to_string(width) + "x" +
+                        std::to_string(height) + ")");
+            result = session.plugin.setwindow(&session.npp, &descriptor);
+            leavePlugin(npErrorText(result));
+            if (result != NPERR_NO_ERROR)
+                session.failures.push_back("NPP_SetWindow answered " + npErrorText(result));
+        }
+        pumpMessages();
+
+        Request content;
+        content.number = ++session.requests;
+        content.url = contentUrl;
+        session.queue.push_back(content);
+        while (!session.queue.empty()) {
+            Request next = session.queue.front();
+            session.queue.pop_front();
+            if (next.number > kMaxRequests) {
+                session.failures.push_back("the plug-in kept asking; stopped after " +
+                                           std::to_string(kMaxRequests) + " requests");
+                break;
+            }
+            runRequest(next);
+        }
+
+        NPSavedData* saved = nullptr;
+        enterPlugin("NPP_Destroy()");
+        result = session.plugin.destroy ? session.plugin.destroy(&session.npp, &saved) : NPERR_NO_ERROR;
+        leavePlugin(npErrorText(result) + (saved ? ", with saved data" : ""));
+        session.instanceLive = false;
+        if (result != NPERR_NO_ERROR)
+            session.failures.push_back("NPP_Destroy answered " + npErrorText(result));
+        destroyPluginWindow(window);
+    }
+
+    enterPlugin("NP_Shutdown()");
+    leavePlugin(npErrorText(module.shutdown()));
+    unloadPluginModule(module);
+
+    if (session.failures.empty() && session.navigations.empty())
+        session.failures.push_back("the plug-in asked for no page to go to");
+    report();
+    return session.failures.empty() ? kExchangeDone : kExchangeFailed;
+}

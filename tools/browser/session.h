@@ -1,0 +1,54 @@
+// The browser's state for one run, shared by the service table's entries
+// (which the plug-in calls without any context) and the session's steps.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "browser.h"
+#include "host/npapi.h"
+
+struct Request {
+    int number = 0;
+    bool post = false;
+    std::string url;          // resolved against the page
+    bool hasTarget = false;   // null target: the answer goes to the instance
+    std::string target;
+    std::vector<std::string> headers;  // post only
+    std::string body;                  // post only
+    bool notify = false;
+    void* notifyData = nullptr;
+};
+
+struct Session {
+    BrowserOptions options;
+    std::string mimeType;
+    std::string pageUrl;
+    NPP_t npp = {};
+    bool instanceLive = false;
+    NPPluginFuncs plugin = {};
+    NPNetscapeFuncs services = {};
+    std::deque<Request> queue;
+    int requests = 0;
+    int streams = 0;
+    std::vector<std::string> navigations;
+    std::vector<std::string> failures;
+};
+
+extern Session session;
+
+// Fills session.services with the browser's entries (services.cpp).
+void fillServiceTable(NPNetscapeFuncs& table, uint8_t minorVersion);
+
+// Runs one queued request to its end, delivering streams and notifications
+// to the instance (requests.cpp).
+void runRequest(const Request& request);
+
+// Hands bytes to the instance as one stream (delivery.cpp). Returns false
+// when the plug-in refused the stream or a chunk.
+bool deliverStream(const std::string& url, const std::string& type, const std::string& bytes,
+                   NPReason endReason, void* notifyData);
+
+std::string npErrorText(NPError code);
+std::string reasonText(NPReason reason);

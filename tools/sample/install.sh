@@ -1,0 +1,45 @@
+#!/bin/sh
+# install.sh WINE_RUN DRIVE_C STANDIN_EXE
+# Builds the sample installation of the Velkor service into a Wine prefix:
+# WINE_RUN runs a Windows program in that prefix, DRIVE_C is its C: drive
+# and STANDIN_EXE the recording stand-in program (vkstandin.exe).
+#
+#   C:\Velkor\System         SystemPath: vkclient.exe (stand-in)
+#   C:\Velkor\Plugins        PlugInPath: shared components
+#   C:\Velkor\Games\Rampart  irampart, up to date
+#   C:\Velkor\Games\Duskfall iduskfall, one file of an older release
+#   C:\Velkor\Games\Tunnel   itunnelrun, no StartIn yet: the updater starts
+#                            its VGOSETUP.EXE (stand-in)
+#   C:\Velkor\Games\Blotball iblotball, setup files missing: the updater fails it
+# plus VELKORGO.INI and duskfall.ini in the Windows directory and the
+# components key in the registry. Anything from an earlier run is replaced.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+run=$1 drive=$2 standin=$3
+windir=$drive/windows
+root=$drive/Velkor
+
+[ -d "$windir" ] || { echo "install.sh: no Windows directory in $drive" >&2; exit 1; }
+rm -rf "$root"
+mkdir -p "$root/System" "$root/Plugins" "$root/Games/Rampart" "$root/Games/Duskfall" \
+    "$root/Games/Tunnel" "$root/Games/Blotball"
+
+cp "$standin" "$root/System/vkclient.exe"
+cp -R "$here/release/_plugin/." "$root/Plugins/"
+cp -R "$here/release/_windows/." "$windir/"
+cp -R "$here/release/irampart/." "$root/Games/Rampart/"
+cp -R "$here/release/iduskfall/." "$root/Games/Duskfall/"
+cp -R "$here/outdated/iduskfall/." "$root/Games/Duskfall/"
+cp -R "$here/release/itunnelrun/." "$root/Games/Tunnel/"
+cp "$here/VGOSETUP.INI" "$root/Games/Tunnel/VGOSETUP.INI"
+cp "$standin" "$root/Games/Tunnel/VGOSETUP.EXE"
+cp "$here/VELKORGO.INI" "$windir/VELKORGO.INI"
+rm -f "$windir/versioning.log"
+chmod -R u+w "$root"
+
+cp "$here/components.reg" "$root/components.reg"
+"$run" reg import 'C:\Velkor\components.reg' >/dev/null 2>&1 || {
+    echo "install.sh: could not import the components key" >&2
+    exit 1
+}
+rm -f "$root/components.reg"
