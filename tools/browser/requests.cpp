@@ -75,10 +75,13 @@ void runRequest(const Request& request)
     bool toInstance = !request.hasTarget || (request.target == "_self" && session.options.followSelf);
 
     if (!toInstance && !request.post) {
-        // A page for a frame: where the browser would go now.
+        // A page for a frame: where the browser goes now. It is fetched, so
+        // a page the server does not have shows up as a failure.
         session.navigations.push_back(request.target + " -> " + request.url);
         transcriptNote("navigation: " + request.target + " -> " + request.url);
-        notifyEnd(request, NPRES_DONE);
+        HttpAnswer answer = exchange(request);
+        bool loaded = answerUsable(request, answer);
+        notifyEnd(request, loaded ? NPRES_DONE : NPRES_NETWORK_ERR);
         return;
     }
 

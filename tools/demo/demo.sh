@@ -1,0 +1,89 @@
+#!/bin/sh
+# demo.sh: the main job on the built-in sample data, all on loopback, in a
+# private Wine prefix under build/demo. Two version checks through the
+# browser stand-in and the reference server (one game up to date, one
+# outdated), then vkupdate.exe on the same installation with a screenshot
+# of its summary. Leaves no process running.
+set -u
+top=$(cd "$(dirname "$0")/../.." && pwd)
+loader=/usr/lib/wine/wine64
+BIN=$top/build/x64/bin
+WORK=$top/build/demo
+bed=$WORK/bed
+. "$top/tools/demo/lib.sh"
+
+rm -rf "$WORK"
+mkdir -p "$WORK"
+cleanup() {
+    stop_server
+    sh "$top/cmake/testbed.sh" down "$bed" "$loader" >/dev/null 2>&1
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+echo "== Starting a private Wine prefix and screen (build/demo/bed)"
+sh "$top/cmake/testbed.sh" up "$bed" "$loader" >/dev/null || exit 1
+WINE_RUN=$WORK/wine-run
+cat >"$WINE_RUN" <<RUN
+#!/bin/sh
+DISPLAY=$(cat "$bed/display") WINEPREFIX=$bed/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" exec $loader "\$@"
+RUN
+chmod +x "$WINE_RUN"
+drive=$bed/prefix/drive_c
+
+echo "== Installing the sample: components key, VELKORGO.INI, four games"
+sh "$top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" || exit 1
+start_server server || exit 1
+echo "   vkserver on http://127.0.0.1:$port/"
+
+status=0
+exchange() {  # exchange NAME GAME TITLE
+    echo
+    echo "== Version check of $3 ($2): vkbrowse transcript"
+    browse "$1" "http://127.0.0.1:$port/$2/"
+    result=$?
+    cat "$WORK/$1.transcript"
+    echo "   (vkbrowse exit status $result)"
+    [ $result = 0 ] || status=1
+    cp "$drive/windows/versioning.log" "$WORK/$1.versioning.log" 2>/dev/null
+    echo
+    echo "== The plug-in's log (C:\\windows\\versioning.log)"
+    tr -d '\r' <"$WORK/$1.versioning.log"
+}
+exchange uptodate irampart "Rampart Realms"
+exchange outdated iduskfall "Duskfall"
+stop_server
+echo
+echo "== vkserver's log"
+cat "$WORK/server.server.log"
+echo
+echo "== What the stand-in launcher recorded (C:\\Velkor\\System\\started.txt)"
+tr -d '\r' <"$drive/Velkor/System/started.txt" 2>/dev/null || { echo "   nothing: vkclient.exe was not started"; status=1; }
+
+echo
+echo "== vkupdate.exe on the sample installation"
+"$WINE_RUN" "$BIN/vkupdate.exe" &
+updater=$!
+if geometry=$("$WINE_RUN" "$BIN/vkwindow.exe" wait "Velkor Update Utility" 20 | tr -d '\r'); then
+    sleep 1  # let the dialog paint
+    set -- $geometry
+    shot=$WORK/updater-summary.png
+    xwd -root -silent -display "$(cat "$bed/display")" | convert xwd:- -crop "${3}x${4}+${1}+${2}" +repage "$shot"
+    "$WINE_RUN" "$BIN/vkwindow.exe" ok "Velkor Update Utility"
+else
+    status=1
+fi
+wait "$updater"
+echo "   setup programs started:"
+tr -d '\r' <"$drive/Velkor/Games/Tunnel/started.txt" 2>/dev/null | sed 's/^/   /' || echo "   none"
+echo "   C:\\Velkor\\Games\\Tunnel\\VGOSETUP.INI now reads:"
+tr -d '\r' <"$drive/Velkor/Games/Tunnel/VGOSETUP.INI" | sed 's/^/   /'
+
+echo
+echo "== Files to read"
+echo "   transcripts:  build/demo/uptodate.transcript, build/demo/outdated.transcript"
+echo "   plug-in logs: build/demo/uptodate.versioning.log, build/demo/outdated.versioning.log"
+echo "   server log:   build/demo/server.server.log"
+[ -n "${shot:-}" ] && echo "   screenshot of the updater's summary: build/demo/updater-summary.png"
+[ $status = 0 ] && echo "== Demo complete" || echo "== Demo finished with failures (see above)"
+exit $status
