@@ -2,10 +2,11 @@
 #   make          build both Windows builds
 #   make test     install what is missing (as root), build, run every test
 #   make demo     the main job on built-in sample data
+#   make dist     the shipped files and the operator's README in one zip
 #   make bench    stream intake benchmark under Wine
 WERROR ?= ON
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo dist bench clean
 
 all: build
 
@@ -25,9 +26,10 @@ test: build
 	ctest --preset x64
 
 demo: build
-	@echo
-	@echo "Shipped plug-in and updater:"
-	@ls -l build/i686/bin/NPvkchk.dll build/i686/bin/vkupdate.exe
+	@sh tools/demo/demo.sh
+
+dist: build
+	@sh tools/dist/dist.sh
 
 bench: build
 	sh cmake/testbed.sh up build/bench /usr/lib/wine/wine64 >/dev/null

@@ -47,7 +47,7 @@ exchange() {  # exchange NAME GAME TITLE
     [ $result = 0 ] || status=1
     cp "$drive/windows/versioning.log" "$WORK/$1.versioning.log" 2>/dev/null
     echo
-    echo "== The plug-in's log (C:\\windows\\versioning.log)"
+    printf '%s\n' "== The plug-in's log (C:\windows\versioning.log)"
     tr -d '\r' <"$WORK/$1.versioning.log"
 }
 exchange uptodate irampart "Rampart Realms"
@@ -57,8 +57,13 @@ echo
 echo "== vkserver's log"
 cat "$WORK/server.server.log"
 echo
-echo "== What the stand-in launcher recorded (C:\\Velkor\\System\\started.txt)"
-tr -d '\r' <"$drive/Velkor/System/started.txt" 2>/dev/null || { echo "   nothing: vkclient.exe was not started"; status=1; }
+printf '%s\n' "== What the stand-in launcher recorded (C:\Velkor\System\started.txt)"
+if [ -f "$drive/Velkor/System/started.txt" ]; then
+    tr -d '\r' <"$drive/Velkor/System/started.txt"
+else
+    echo "   nothing: vkclient.exe was not started"
+    status=1
+fi
 
 echo
 echo "== vkupdate.exe on the sample installation"
@@ -75,8 +80,13 @@ else
 fi
 wait "$updater"
 echo "   setup programs started:"
-tr -d '\r' <"$drive/Velkor/Games/Tunnel/started.txt" 2>/dev/null | sed 's/^/   /' || echo "   none"
-echo "   C:\\Velkor\\Games\\Tunnel\\VGOSETUP.INI now reads:"
+if [ -f "$drive/Velkor/Games/Tunnel/started.txt" ]; then
+    tr -d '\r' <"$drive/Velkor/Games/Tunnel/started.txt" | sed 's/^/   /'
+else
+    echo "   none"
+    status=1
+fi
+printf '%s\n' "   C:\Velkor\Games\Tunnel\VGOSETUP.INI now reads:"
 tr -d '\r' <"$drive/Velkor/Games/Tunnel/VGOSETUP.INI" | sed 's/^/   /'
 
 echo

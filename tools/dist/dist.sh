@@ -1,0 +1,22 @@
+#!/bin/sh
+# dist.sh: packs the shipped 32-bit files and the operator's README into
+# build/dist/velkor-client-<version>.zip.
+set -eu
+top=$(cd "$(dirname "$0")/../.." && pwd)
+bin=$top/build/i686/bin
+version=$(sed -n 's/^project(VelkorClient VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
+out=$top/build/dist
+stage=$out/velkor-client-$version
+zip=$out/velkor-client-$version.zip
+
+rm -rf "$out"
+mkdir -p "$stage"
+for f in NPvkchk.dll vkupdate.exe vkbrowse.exe; do
+    [ -f "$bin/$f" ] || { echo "dist: $bin/$f is missing; run make first" >&2; exit 1; }
+    cp "$bin/$f" "$stage/"
+done
+cp "$top/tools/dist/README.txt" "$stage/README.txt"
+(cd "$out" && zip -q -X -r "$zip" "velkor-client-$version")
+rm -rf "$stage"
+echo "$zip:"
+unzip -l "$zip" | sed -n '4,$p'
