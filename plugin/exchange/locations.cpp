@@ -1,11 +1,146 @@
+// Where a game and the service's components live: the registry gives the
+// service's own directories, the service INI file each game's directory, and
+// a manifest line names a file relative to one of them.
 #include "locations.h"
 
-int initPaths(PluginInstance*, const char*)
+#include <string.h>
+
+#include "locations_platform.h"
+#include "log.h"
+
+static char asciiLower(char c)
 {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Compares at most count characters without regard to the case of ASCII
+// letters, stopping at the end of either text.
+static bool sameIgnoringCase(const char* a, const char* b, size_t count)
+{
+    for (size_t i = 0; i < count; i++) {
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+        if (a[i] == '\0')
+            return true;
+    }
+    return true;
+}
+
+int initPaths(PluginInstance* This, const char* game)
+{
+    logMessage("In initPaths; got %s\n", game);
+
+    void* key = openComponentsKey();
+    if (!key) {
+        logMessage("RegOpenKeyEx Failed\n");
+        return 0;
+    }
+    if (!readKeyValue(key, "SystemPath", This->systemPath, sizeof This->systemPath)) {
+        logMessage("RegQueryValueEx (SystemPath) Failed\n");
+        closeComponentsKey(key);
+        return 0;
+    }
+    if (!readKeyValue(key, "PlugInPath", This->pluginPath, sizeof This->pluginPath)) {
+        logMessage("RegQueryValueEx (PlugInPath) Failed\n");
+        closeComponentsKey(key);
+        return 0;
+    }
+    closeComponentsKey(key);
+
+    // The service's own programs live with the system components.
+    if (sameIgnoringCase(game, "Velkor", 6)) {
+        memcpy(This->startIn, This->systemPath, sizeof This->startIn);
+        return 1;
+    }
+
+    if (readStartIn(game, This->startIn, sizeof This->startIn) > 0) {
+        logMessage("Path is %s\n", This->startIn);
+        return 1;
+    }
+    logMessage("GetPrivateProfileString failed\n");
     return 0;
 }
 
-int resolveManifestPath(PluginInstance*, const char*, char*)
+enum MacroId { kNoMacro = 0, kSystemMacro = 1, kWindowsMacro = 2, kPluginMacro = 3 };
+
+struct PathMacro {
+    const char* text;
+    MacroId id;
+};
+
+static const PathMacro kMacros[] = {
+    {"<WINSYS>", kSystemMacro},
+    {"<WINDOWS>", kWindowsMacro},
+    {"<PLUGIN>", kPluginMacro},
+};
+static const size_t kMacroCount = sizeof kMacros / sizeof kMacros[0];
+
+// The first row whose macro starts with the line's first length characters:
+// an abbreviated macro is taken, so "<WIN" means the system directory.
+static MacroId macroId(const char* line, size_t length)
 {
-    return 0;
+    for (size_t row = 0; row < kMacroCount; row++) {
+        if (sameIgnoringCase(line, kMacros[row].text, length))
+            return kMacros[row].id;
+    }
+    return kNoMacro;
+}
+
+// path = head, separator (when not '\0'), tail, or 0 when that would not fit
+// kPathSize: a shortened path would name another file.
+static int joinPath(char* path, const char* head, char separator, const char* tail)
+{
+    size_t headLength = strlen(head);
+    size_t separatorLength = separator ? 1 : 0;
+    size_t tailLength = strlen(tail);
+    if (headLength + separatorLength + tailLength >= kPathSize) {
+        path[0] = '\0';
+        logMessage("Path too long: %s%s%s\n", head, separator ? "\\" : "", tail);
+        return 0;
+    }
+    memcpy(path, head, headLength);
+    if (separator)
+        path[headLength] = separator;
+    memcpy(path + headLength + separatorLength, tail, tailLength + 1);
+    return 1;
+}
+
+int resolveManifestPath(PluginInstance* This, const char* line, char* path)
+{
+    if (line[0] != '<')
+        return joinPath(path, This->startIn, '\\', line);
+
+    const char* close = strchr(line, '>');
+    if (!close) {
+        logMessage("Illegal path\n");
+        return 0;
+    }
+    MacroId id = macroId(line, static_cast<size_t>(close - line));
+
+    char directory[kPathSize];
+    const char* base;
+    switch (id) {
+    case kSystemMacro:
+        if (!readSystemDirectory(directory, sizeof directory)) {
+            logMessage("Couldn't GetSystemDirectory\n");
+            return 0;
+        }
+        base = directory;
+        break;
+    case kWindowsMacro:
+        if (!readWindowsDirectory(directory, sizeof directory)) {
+            logMessage("Couldn't GetWindowsDirectory\n");
+            return 0;
+        }
+        base = directory;
+        break;
+    case kPluginMacro:
+        base = This->pluginPath;
+        break;
+    default:
+        logMessage("Illegal path\n");
+        return 0;
+    }
+    // The line carries its own separator after the macro.
+    return joinPath(path, base, '\0', close + 1);
 }
