@@ -249,17 +249,7 @@ TEST_CASE("a browser reads the registration strings from the version resource")
     CHECK(queryVersionString(info, "FileVersion") == "1, 0, 0, 1");
     CHECK(queryVersionString(info, "ProductVersion") == "1, 0, 0, 1");
 
-    VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    REQUIRE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    CHECK(fixed->dwFileVersionMS == 0x00010000);
-    CHECK(fixed->dwFileVersionLS == 0x00000001);
-    CHECK(fixed->dwProductVersionMS == 0x00010000);
-    CHECK(fixed->dwProductVersionLS == 0x00000001);
-    CHECK(fixed->dwFileType == VFT_DLL);
-    CHECK(fixed->dwFileOS == VOS_NT_WINDOWS32);
-    CHECK((fixed->dwFileFlags & fixed->dwFileFlagsMask) == 0);
-
     WORD* translation = nullptr;
     REQUIRE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
                            reinterpret_cast<void**>(&translation), &length));
