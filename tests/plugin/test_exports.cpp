@@ -13,6 +13,7 @@
 #include <doctest/doctest.h>
 
 #include "host/npapi.h"
+#include "prefix_state.h"
 #include "wine_files.h"
 
 namespace {
@@ -409,12 +410,13 @@ TEST_CASE("instances on real windows, from creation to unloading")
     }
 }
 
-// A game installed where the components key and the service INI file say.
+// A game installed where the components key and the service INI file say;
+// the guards put back whatever the prefix held before.
 struct InstalledGame {
-    static constexpr const char* kKey = "Software\\Velkor Games Online\\Velkor System Components";
     static constexpr const char* kGame = "vkexportsgame";
+    ComponentsKeyGuard key;
+    ServiceIniGuard ini;
     std::string root, system, game;
-    bool iniExisted;
 
     InstalledGame()
     {
@@ -431,27 +433,12 @@ struct InstalledGame {
         for (int i = 0; i < 1500; i++)
             b += char((i * 7 + 3) % 251);
         REQUIRE(writeBinaryFile(game + "\\b dat", b));
-
-        HKEY key;
-        REQUIRE(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                                nullptr) == ERROR_SUCCESS);
-        RegSetValueExA(key, "SystemPath", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(system.c_str()), DWORD(system.size() + 1));
-        RegSetValueExA(key, "PlugInPath", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(system.c_str()), DWORD(system.size() + 1));
-        RegCloseKey(key);
-
-        std::string ini = windowsDirectory() + "\\velkorgo.ini";
-        iniExisted = GetFileAttributesA(ini.c_str()) != INVALID_FILE_ATTRIBUTES;
-        REQUIRE(WritePrivateProfileStringA(kGame, "StartIn", game.c_str(), "velkorgo.ini"));
+        key.setString("SystemPath", system);
+        key.setString("PlugInPath", system);
+        ini.write(std::string("[") + kGame + "]\r\nStartIn=" + game + "\r\n");
     }
     ~InstalledGame()
     {
-        WritePrivateProfileStringA(kGame, nullptr, nullptr, "velkorgo.ini");
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, "velkorgo.ini");  // flush
-        if (!iniExisted)
-            removeFile(windowsDirectory() + "\\velkorgo.ini");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
         removeFile(game + "\\a.exe");
         removeFile(game + "\\b dat");
         RemoveDirectoryA(game.c_str());
