@@ -33,6 +33,11 @@ void makeFileNormal(const char* path)
 
 int canOpenForUpdate(const char* path)
 {
+    // Windows refuses to open a read-only file for writing; an administrator
+    // on some file systems is let through. Either way it is not for us.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return 0;
     FILE* f = fopen(path, "r+");
     if (!f)
         return 0;
