@@ -142,7 +142,8 @@ LRESULT CALLBACK watchActivations(int code, WPARAM wParam, LPARAM lParam)
         HWND window = reinterpret_cast<HWND>(wParam);
         HWND textControl = GetDlgItem(window, 0xFFFF);  // a message box's text
         if (textControl) {
-            catcher->boxes.push_back({windowText(window), windowText(textControl), GetWindow(window, GW_OWNER)});
+            HWND owner = GetWindow(window, GW_OWNER);
+            catcher->boxes.push_back({windowText(window), windowText(textControl), owner, windowText(owner)});
             PostMessageA(window, WM_COMMAND, IDOK, 0);
         }
     }

@@ -50,6 +50,7 @@ struct CaughtBox {
     std::string caption;
     std::string text;
     HWND owner;
+    std::string ownerCaption;
 };
 
 struct MessageBoxCatcher {
