@@ -18,7 +18,7 @@ pluginlog=$drive/windows/versioning.log
 launched=$drive/Velkor/System/started.txt
 
 fail() {
-    echo "FAILED: $*"
+    printf 'FAILED: %s\n' "$*"
     failures=$((failures + 1))
 }
 has() {  # has FILE TEXT: the file holds the text
@@ -44,6 +44,7 @@ launch)
     has "$serverlog" "all files match: launch"
     has "$serverlog" "matches  data\\intro movie.dat"
     has "$pluginlog" "Starting C:\\Velkor\\System\\vkclient.exe -game irampart -server 127.0.0.1:7000 -ticket RR-0001"
+    wait_for_file "$launched" 10
     has "$launched" "vkclient.exe started in C:\\Velkor\\System with command line: C:\\Velkor\\System\\vkclient.exe -game irampart -server 127.0.0.1:7000 -ticket RR-0001"
     ;;
 redirect)
@@ -85,6 +86,7 @@ launch-now)
     expect_status 0
     has "$pluginlog" "Got launch now -- starting client"
     has "$transcript" "navigation: _top -> http://127.0.0.1:$port/iduskfall/index.html"
+    wait_for_file "$launched" 10
     has "$launched" "command line: C:\\Velkor\\System\\vkclient.exe -game iduskfall -server 127.0.0.1:7001 -ticket DF-0001"
     ;;
 cut-manifest)
@@ -113,6 +115,16 @@ no-page)
     status=$?
     expect_status 1
     has "$transcript" "could not be opened: HTTP/1.0 404"
+    lacks "$transcript" "NPP_New"
+    ;;
+no-server)
+    # Nobody listens: the stand-in says so and no instance is made.
+    start_server "$scenario" || exit 1
+    stop_server
+    browse "$scenario" "http://127.0.0.1:$port/irampart/"
+    status=$?
+    expect_status 1
+    has "$transcript" "could not be opened: cannot connect to 127.0.0.1:$port"
     lacks "$transcript" "NPP_New"
     ;;
 *)

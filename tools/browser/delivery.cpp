@@ -38,13 +38,13 @@ std::string reasonText(NPReason reason)
 enum { kMaxStalls = 50 };  // WriteReady answers of 0 in a row before the browser gives up
 
 bool deliverStream(const std::string& url, const std::string& type, const std::string& bytes,
-                   NPReason endReason, void* notifyData)
+                   uint32_t end, NPReason endReason, void* notifyData)
 {
     int number = ++session.streams;
     std::string label = "stream " + std::to_string(number);
     NPStream stream = {};
     stream.url = url.c_str();
-    stream.end = uint32_t(bytes.size());
+    stream.end = end;
     stream.notifyData = notifyData;
     std::vector<char> mime(type.begin(), type.end());
     mime.push_back('\0');
@@ -56,7 +56,7 @@ bool deliverStream(const std::string& url, const std::string& type, const std::s
         return false;
     }
     enterPlugin("NPP_NewStream(" + quoted(type) + ", " + label + " " + url + ", end " +
-                std::to_string(bytes.size()) + ", seekable 0)");
+                std::to_string(end) + ", seekable 0)");
     NPError created = session.plugin.newstream(&session.npp, mime.data(), &stream, 0, &stype);
     leavePlugin(npErrorText(created) + ", stype " + std::to_string(stype));
     if (created != NPERR_NO_ERROR) {

@@ -101,6 +101,8 @@ void runRequest(const Request& request)
                                    answer.error);
     NPReason reason = answer.cutShort ? NPRES_NETWORK_ERR : NPRES_DONE;
     std::string type = answer.contentType.empty() ? session.mimeType : answer.contentType;
-    bool delivered = deliverStream(request.url, type, answer.body, reason, request.notifyData);
+    uint32_t end = answer.announced >= 0 && answer.announced <= 0xFFFFFFFFLL ? uint32_t(answer.announced)
+                                                                           : uint32_t(answer.body.size());
+    bool delivered = deliverStream(request.url, type, answer.body, end, reason, request.notifyData);
     notifyEnd(request, delivered ? reason : NPRES_USER_BREAK);
 }

@@ -74,8 +74,11 @@ static bool openPage(std::string& contentUrl, uint16_t& mode, Embed& embed)
         session.failures.push_back("the embed has no usable src");
         return false;
     }
-    transcriptNote("embed of " + session.mimeType + ": src " + contentUrl + ", " +
-                   std::to_string(embed.attributes.size()) + " attributes");
+    std::string attributes;
+    for (const auto& attribute : embed.attributes)
+        attributes += " " + attribute.first + "=" + quoted(attribute.second, 100);
+    transcriptNote("embed of " + session.mimeType + ", content " + contentUrl + "; attributes:" +
+                   attributes);
     return true;
 }
 

@@ -45,10 +45,12 @@ void fillServiceTable(NPNetscapeFuncs& table, uint8_t minorVersion);
 // to the instance (requests.cpp).
 void runRequest(const Request& request);
 
-// Hands bytes to the instance as one stream (delivery.cpp). Returns false
-// when the plug-in refused the stream or a chunk.
+// Hands bytes to the instance as one stream (delivery.cpp); end is the
+// length the server announced (the stream's "end"), which a stream cut
+// short does not reach. Returns false when the plug-in refused the stream
+// or a chunk.
 bool deliverStream(const std::string& url, const std::string& type, const std::string& bytes,
-                   NPReason endReason, void* notifyData);
+                   uint32_t end, NPReason endReason, void* notifyData);
 
 std::string npErrorText(NPError code);
 std::string reasonText(NPReason reason);

@@ -58,7 +58,7 @@ echo "== vkserver's log"
 cat "$WORK/server.server.log"
 echo
 printf '%s\n' "== What the stand-in launcher recorded (C:\Velkor\System\started.txt)"
-if [ -f "$drive/Velkor/System/started.txt" ]; then
+if wait_for_file "$drive/Velkor/System/started.txt" 10; then
     tr -d '\r' <"$drive/Velkor/System/started.txt"
 else
     echo "   nothing: vkclient.exe was not started"
@@ -80,7 +80,7 @@ else
 fi
 wait "$updater"
 echo "   setup programs started:"
-if [ -f "$drive/Velkor/Games/Tunnel/started.txt" ]; then
+if wait_for_file "$drive/Velkor/Games/Tunnel/started.txt" 10; then
     tr -d '\r' <"$drive/Velkor/Games/Tunnel/started.txt" | sed 's/^/   /'
 else
     echo "   none"

@@ -48,3 +48,14 @@ browse() {
     "$WINE_RUN" "$BIN/vkbrowse.exe" "$@" "$(winpath "$BIN/NPvkchk.dll")" "$url" \
         >"$WORK/$name.transcript" 2>&1
 }
+
+# wait_for_file FILE SECONDS: a started program writes its record on its own
+# time; the plug-in does not wait for it.
+wait_for_file() {
+    n=0
+    until [ -s "$1" ]; do
+        n=$((n + 1))
+        [ $n -gt $(($2 * 20)) ] && return 1
+        sleep 0.05
+    done
+}
