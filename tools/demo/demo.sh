@@ -74,8 +74,11 @@ if geometry=$("$WINE_RUN" "$BIN/vkwindow.exe" wait "Velkor Update Utility" 20 | 
     set -- $geometry
     shot=$WORK/updater-summary.png
     xwd -root -silent -display "$(cat "$bed/display")" | convert xwd:- -crop "${3}x${4}+${1}+${2}" +repage "$shot"
+    echo "   the summary dialog shows:"
+    "$WINE_RUN" "$BIN/vkwindow.exe" texts "Velkor Update Utility" | tr -d '\r'
     "$WINE_RUN" "$BIN/vkwindow.exe" ok "Velkor Update Utility"
 else
+    kill "$updater" 2>/dev/null
     status=1
 fi
 wait "$updater"
