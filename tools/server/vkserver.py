@@ -59,7 +59,9 @@ class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.0"
 
     def log_message(self, format, *args):
-        pass  # every request is logged once, with its outcome, by send()
+        # Only requests the library itself turns away get here (send() logs
+        # the others with their outcome).
+        self.server.log("%s: %s" % (self.client_address[0], format % args))
 
     def send(self, status, body, content_type="text/html", note="", cut=False):
         announced = len(body)
@@ -128,20 +130,22 @@ class Handler(BaseHTTPRequestHandler):
         game, rest = self.route()
         if game is None or rest != "ret_objects":
             return self.refuse(404, "nothing to post to at %s" % self.path)
-        content_type = (self.headers.get("Content-Type") or "").split(";")[0].strip()
-        if content_type != "application/x-www-form-urlencoded":
-            return self.refuse(400, "the report's Content-Type is %r, not application/x-www-form-urlencoded"
-                               % content_type)
         length_text = self.headers.get("Content-Length")
         if length_text is None or not length_text.strip().isdigit():
             return self.refuse(400, "the report has no usable Content-Length (%r)" % length_text)
         length = int(length_text)
         if length > MAX_REPORT:
             return self.refuse(400, "the report's Content-Length %d is too large" % length)
+        # Read before judging: closing on unread bytes would reset the
+        # connection and lose the refusal on its way to the browser.
         body = self.rfile.read(length)
         if len(body) != length:
             return self.refuse(400, "the report's Content-Length is %d but only %d bytes arrived"
                                % (length, len(body)))
+        content_type = (self.headers.get("Content-Type") or "").split(";")[0].strip()
+        if content_type != "application/x-www-form-urlencoded":
+            return self.refuse(400, "the report's Content-Type is %r, not application/x-www-form-urlencoded"
+                               % content_type)
         try:
             entries = parse_report(body)
         except ReportError as error:
