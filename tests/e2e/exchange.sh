@@ -65,7 +65,7 @@ follow-self)
     browse "$scenario" "http://127.0.0.1:$port/iduskfall/" --follow-self
     status=$?
     expect_status 0
-    has "$transcript" "GET http://127.0.0.1:$port/iduskfall/update.html"
+    has "$transcript" "navigation: _self -> http://127.0.0.1:$port/iduskfall/update.html (streamed to the instance)"
     has "$transcript" "NPP_DestroyStream(stream 3, 0 NPRES_DONE) = 0 NPERR_NO_ERROR"
     ;;
 abort)

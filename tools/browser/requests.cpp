@@ -85,6 +85,11 @@ void runRequest(const Request& request)
         return;
     }
 
+    if (request.hasTarget && !request.post) {
+        // A followed "_self": the frame's new page goes to the instance.
+        session.navigations.push_back(request.target + " -> " + request.url + " (streamed to the instance)");
+        transcriptNote("navigation: " + request.target + " -> " + request.url + ", streamed to the instance");
+    }
     HttpAnswer answer = exchange(request);
     if (!answerUsable(request, answer)) {
         notifyEnd(request, NPRES_NETWORK_ERR);
