@@ -184,7 +184,8 @@ TEST_CASE("under -d a failure's box belongs to the progress dialog, and the pass
           == "There is an error in the \"ibroken\" section of your VELKORGO.INI file.\n"
              " You may need to download and install this game client again.");
     CHECK(catcher.boxes[0].ownerCaption == "Updating Velkor Games");
-    CHECK(shown(record.status) == "Updating: ibroken | Updating: Duskfall | Searching for game clients... | Done...");
+    CHECK(shown(record.status)
+          == "Updating: ibroken | Updating: Duskfall | Searching for game clients... | Done...");
     CHECK(std::string(runState.failedList) == "ibroken\n");
 }
 

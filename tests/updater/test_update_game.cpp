@@ -318,3 +318,22 @@ TEST_CASE("without -d failures show no message box and are still listed")
     CHECK(std::string(runState.updatedList) == "");
     CHECK(readBinaryFile(dir + "\\VGOSETUP.INI") == iniText(markedLines("icueshot")));
 }
+
+TEST_CASE("an execute entry section name too long to hold fails the game, never names another")
+{
+    PassBed bed;
+    StatusDialog dialog;
+    // "1 " and this name make 80 characters: one more than the name can hold.
+    std::string name = "i" + std::string(77, 'x');
+    std::string dir = bed.gameDir("Long");
+    bed.writeServiceIni(iniText({"[" + name + "]", "EXECUTECount=2", "[1 " + name + "]", "StartIn=" + dir,
+                                 "[1 " + name.substr(0, 77) + "]", "StartIn=" + dir}));
+    REQUIRE(writeBinaryFile(dir + "\\VGOSETUP.INI", iniText(setupLines(name))));
+    bed.installStandIn(dir);
+
+    updateGame(dialog.window, bed.serviceIni.c_str(), name.c_str());
+    CHECK(std::string(runState.failedList) == name + "\n");
+    CHECK(std::string(runState.updatedList) == "");
+    CHECK(readBinaryFile(dir + "\\VGOSETUP.INI") == iniText(setupLines(name)));
+    CHECK_FALSE(startReport(dir).started);
+}
