@@ -40,7 +40,7 @@ ComponentsKeyGuard::ComponentsKeyGuard()
 
 ComponentsKeyGuard::~ComponentsKeyGuard()
 {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+    remove();
     if (!hadParent)
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kParent);
     if (hadKey) {
@@ -48,6 +48,11 @@ ComponentsKeyGuard::~ComponentsKeyGuard()
         for (const Value& v : saved)
             setValue(v.name.c_str(), v.bytes, v.type);
     }
+}
+
+void ComponentsKeyGuard::remove()
+{
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
 }
 
 void ComponentsKeyGuard::create()

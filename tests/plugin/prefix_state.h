@@ -17,6 +17,8 @@ struct ComponentsKeyGuard {
     // A string value with its terminator.
     void setString(const char* name, const std::string& text);
     void create();
+    // Deletes the key, values and all.
+    void remove();
 
     struct Value {
         std::string name;

@@ -49,48 +49,47 @@ TEST_CASE("initPaths reads the components key")
 {
     ServiceIniGuard ini;
     ComponentsKeyGuard key;
-    openLog();
     PluginInstance record = patternedRecord();
 
-    SUBCASE("no key")
-    {
-        CHECK(initPaths(&record, "chess") == 0);
-        CHECK(messages() == std::vector<std::string>{"In initPaths; got chess", "RegOpenKeyEx Failed"});
+    const char* const absent = nullptr;
+    const std::string p300(300, 'p');
+    struct Case {
+        const char* what;
+        const char* systemPath;  // absent: no such value
+        const char* pluginPath;
+        const char* game;
+        std::string lastLine;
+    };
+    const Case cases[] = {
+        {"no SystemPath", absent, "C:\\Plug", "chess", "RegQueryValueEx (SystemPath) Failed"},
+        // the service's own names need no PlugInPath either, yet it must be there
+        {"no PlugInPath", "C:\\Velkor", absent, "VelkorNet", "RegQueryValueEx (PlugInPath) Failed"},
+        {"PlugInPath too long", "C:\\Velkor", p300.c_str(), "chess",
+         "RegQueryValueEx (PlugInPath) Failed"},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.what;
+        CAPTURE(what);
+        key.create();
+        if (c.systemPath)
+            key.setString("SystemPath", c.systemPath);
+        if (c.pluginPath)
+            key.setString("PlugInPath", c.pluginPath);
+        openLog();
+        CHECK(initPaths(&record, c.game) == 0);
+        CHECK(lastMessage() == c.lastLine);
+        key.remove();
     }
-    SUBCASE("a key without SystemPath")
-    {
-        key.setString("PlugInPath", "C:\\Plug");
-        CHECK(initPaths(&record, "chess") == 0);
-        CHECK(lastMessage() == "RegQueryValueEx (SystemPath) Failed");
-    }
-    SUBCASE("a SystemPath longer than its field")
-    {
-        key.setString("SystemPath", std::string(256, 's'));
-        key.setString("PlugInPath", "C:\\Plug");
-        CHECK(initPaths(&record, "chess") == 0);
-        CHECK(lastMessage() == "RegQueryValueEx (SystemPath) Failed");
-    }
-    SUBCASE("PlugInPath missing fails even for a game that would not use it")
-    {
-        key.setString("SystemPath", "C:\\Velkor");
-        CHECK(initPaths(&record, "VelkorNet") == 0);
-        CHECK(lastMessage() == "RegQueryValueEx (PlugInPath) Failed");
-    }
-    SUBCASE("a PlugInPath longer than its field")
-    {
-        key.setString("SystemPath", "C:\\Velkor");
-        key.setString("PlugInPath", std::string(300, 'p'));
-        CHECK(initPaths(&record, "chess") == 0);
-        CHECK(lastMessage() == "RegQueryValueEx (PlugInPath) Failed");
-    }
-    SUBCASE("both values read as stored")
-    {
-        key.setString("SystemPath", "C:\\Velkor");
-        key.setString("PlugInPath", "C:\\Program Files\\Browser\\Plugins");
-        CHECK(initPaths(&record, "chess") == 1);
-        CHECK(std::string(record.systemPath) == "C:\\Velkor");
-        CHECK(std::string(record.pluginPath) == "C:\\Program Files\\Browser\\Plugins");
-    }
+
+    openLog();
+    CHECK(initPaths(&record, "chess") == 0);
+    CHECK(messages() == std::vector<std::string>{"In initPaths; got chess", "RegOpenKeyEx Failed"});
+
+    key.setString("SystemPath", "C:\\Velkor");
+    key.setString("PlugInPath", "C:\\Program Files\\Browser\\Plugins");
+    CHECK(initPaths(&record, "chess") == 1);
+    CHECK(std::string(record.systemPath) == "C:\\Velkor");
+    CHECK(std::string(record.pluginPath) == "C:\\Program Files\\Browser\\Plugins");
 }
 
 TEST_CASE("registry values are terminated within their field")
@@ -117,15 +116,18 @@ TEST_CASE("registry values are terminated within their field")
         {"256 bytes, unterminated", x256, REG_BINARY, 0, ""},
         // 3: a string that fits exactly with its terminator
         {"255 characters and terminator", x255 + '\0', REG_SZ, 1, x255},
-        // 4: a string stored without its terminator
+        // 4: one character more: the registry refuses it
+        {"256 characters and terminator", x256 + '\0', REG_SZ, 0, ""},
+        // 5: a string stored without its terminator
         {"string without terminator", "C:\\SYS", REG_SZ, 1, "C:\\SYS"},
-        // 5: an empty value
+        // 6: an empty value
         {"empty", "", REG_BINARY, 1, ""},
-        // 6: bytes after an inner terminator are not part of the text
+        // 7: bytes after an inner terminator are not part of the text
         {"inner terminator", std::string("C:\\A\0junk", 9), REG_BINARY, 1, "C:\\A"},
     };
     for (const Case& c : cases) {
-        CAPTURE(c.what);
+        const std::string what = c.what;
+        CAPTURE(what);
         key.setValue("SystemPath", c.bytes, c.type);
         PluginInstance record = patternedRecord();
         CHECK(initPaths(&record, "VelkorNet") == c.result);
@@ -157,7 +159,8 @@ TEST_CASE("initPaths finds a game's directory")
     SUBCASE("the service's own names start in the system directory, without the INI file")
     {
         for (const char* game : {"VelkorNet", "VELKORnet", "velkor", "Velkor Lobby"}) {
-            CAPTURE(game);
+            const std::string shown = game;
+            CAPTURE(shown);
             openLog();
             CHECK(initPaths(&record, game) == 1);
             CHECK(std::string(record.startIn) == "C:\\Velkor");
@@ -180,7 +183,8 @@ TEST_CASE("initPaths finds a game's directory")
     SUBCASE("no StartIn gives Error, the same as a StartIn of Error")
     {
         for (const char* game : {"NoStart", "NoSection", "Literal"}) {
-            CAPTURE(game);
+            const std::string shown = game;
+            CAPTURE(shown);
             CHECK(initPaths(&record, game) == 1);
             CHECK(std::string(record.startIn) == "Error");
             CHECK(lastMessage() == "Path is Error");
@@ -230,7 +234,8 @@ TEST_CASE("manifest lines resolve against the game's and the system's directorie
         {"<PLUGIN>>x", "C:\\P>x"},                 // 12: only the first '>' closes
     };
     for (const Case& c : cases) {
-        CAPTURE(c.line);
+        const std::string line = c.line;
+        CAPTURE(line);
         char path[kPathSize];
         memset(path, 0x5A, sizeof path);
         CHECK(resolveManifestPath(&record, c.line, path) == 1);
@@ -238,7 +243,8 @@ TEST_CASE("manifest lines resolve against the game's and the system's directorie
     }
 
     for (const char* line : {"<X>y", "<abc", "<WINSYSTEM>\\a", "<WINDOWSX>\\a", "<PLUGINS>", "<"}) {
-        CAPTURE(line);
+        const std::string shown = line;
+        CAPTURE(shown);
         char path[kPathSize];
         CHECK(resolveManifestPath(&record, line, path) == 0);
         CHECK(lastMessage() == "Illegal path");
