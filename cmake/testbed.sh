@@ -7,7 +7,7 @@ set -u
 action=$1 dir=$(realpath -m "$2") loader=$3
 wineserver=$(dirname "$loader")/wineserver
 
-export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 stop() {
     if [ -d "$WINEPREFIX" ]; then
