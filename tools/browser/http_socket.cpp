@@ -4,6 +4,10 @@
 
 #include "http.h"
 
+// No page or stream of this service comes near this; a server that sends
+// more is not believed.
+static const size_t kMaxAnswer = size_t(64) << 20;
+
 static bool startWinsock(std::string& error)
 {
     static bool started = false;
@@ -87,6 +91,7 @@ HttpAnswer httpExchange(const HttpUrl& url, const std::string& method,
     std::string raw;
     char buffer[16384];
     bool broken = false;
+    bool tooLarge = false;
     for (;;) {
         int n = recv(s, buffer, sizeof buffer, 0);
         if (n == 0)
@@ -95,12 +100,19 @@ HttpAnswer httpExchange(const HttpUrl& url, const std::string& method,
             broken = true;
             break;
         }
+        if (raw.size() + size_t(n) > kMaxAnswer) {
+            tooLarge = true;
+            break;
+        }
         raw.append(buffer, size_t(n));
     }
     int lastError = WSAGetLastError();
     closesocket(s);
     parseHttpAnswer(raw, answer);
-    if (broken && answer.error.empty()) {
+    if (tooLarge) {
+        answer.error = "the answer is larger than " + std::to_string(kMaxAnswer >> 20) + " MiB; the rest was not read";
+        answer.cutShort = true;
+    } else if (broken && answer.error.empty()) {
         answer.error = lastError == WSAETIMEDOUT ? "no answer from the server within " +
                                                        std::to_string(timeoutSeconds) + " s"
                                                  : "the connection broke (error " + std::to_string(lastError) + ")";

@@ -40,7 +40,7 @@ status=0
 exchange() {  # exchange NAME GAME TITLE
     echo
     echo "== Version check of $3 ($2): vkbrowse transcript"
-    browse "$1" "http://127.0.0.1:$port/$2/"
+    browse "$1" "http://127.0.0.1:$port/$2/" --chunk 32
     result=$?
     cat "$WORK/$1.transcript"
     echo "   (vkbrowse exit status $result)"
