@@ -96,6 +96,15 @@ NPError NPP_DestroyStream(NPP instance, NPStream*, NPReason reason)
         return NPERR_INVALID_INSTANCE_ERROR;
     logMessage("NPP_DestroyStream called; reason = %d, state = %d\n", reason, exchangeState);
 
+    // A stream cut short by the network or the user is not what the server
+    // sent: acting on it would report half a manifest or start the launcher
+    // with half its arguments. The state stays, so a complete stream can
+    // still carry the exchange on.
+    if (reason != NPRES_DONE) {
+        logMessage("stream ended early; not acted on\n");
+        return NPERR_GENERIC_ERROR;
+    }
+
     // The last byte received gives way to the terminator. With nothing
     // received there is no byte of this stream to give, and data may still
     // point into an earlier stream's block.

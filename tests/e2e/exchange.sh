@@ -98,6 +98,8 @@ cut-manifest)
     has "$transcript" "NPP_DestroyStream(stream 1, 1 NPRES_NETWORK_ERR)"
     has "$transcript" "exchange failed"
     has "$pluginlog" "NPP_DestroyStream called; reason = 1, state = 0"
+    has "$pluginlog" "stream ended early; not acted on"
+    lacks "$pluginlog" "About to NPN_PostURLNotify"
     ;;
 cut-answer)
     start_server "$scenario" --cut answer || exit 1
@@ -107,6 +109,10 @@ cut-answer)
     has "$transcript" "NPP_URLNotify(\"http://127.0.0.1:$port/irampart/ret_objects\", 1 NPRES_NETWORK_ERR)"
     has "$transcript" "exchange failed"
     has "$pluginlog" "NPP_URLNotify called with reason = 1"
+    # Half an argument list must not reach the launcher.
+    has "$pluginlog" "stream ended early; not acted on"
+    sleep 1
+    [ ! -e "$launched" ] || fail "the launcher was started on a cut answer"
     ;;
 no-page)
     # A page the server does not have: no instance is made, and it says so.

@@ -59,10 +59,26 @@ TEST_CASE("\"ABORT;\" sends the top frame away and stops the exchange")
     SUBCASE("a browser that refuses the page")
     {
         browser.getUrlResult = NPERR_INVALID_URL;
-        CHECK(deliverStream(&t.npp, "ABORT;x\n", 4096, NPRES_USER_BREAK) == NPERR_NO_ERROR);
-        CHECK(logHas(destroyLine(2, kAborted)));
+        CHECK(deliverStream(&t.npp, "ABORT;x\n") == NPERR_NO_ERROR);
         CHECK(logHas("NPN_GetURL is complete, result = 10"));
     }
+}
+
+TEST_CASE("a stream cut short is not acted on, whatever it holds")
+{
+    FakeBrowser& browser = installFakeBrowser();
+    TestInstance t;
+    for (int state : {kAwaitingManifest, kAwaitingAnswer}) {
+        exchangeState = state;
+        for (const char* text : {"ABORT;x\n", "LAUNCH_NOW;Game;-a\n", "Game;a.exe\n", "-go\n"}) {
+            CAPTURE(std::string(text));
+            CHECK(deliverStream(&t.npp, text, 4096, NPRES_NETWORK_ERR) == NPERR_GENERIC_ERROR);
+            CHECK(logLines().back() == "stream ended early; not acted on");
+        }
+        CHECK(exchangeState == state);
+    }
+    CHECK(browser.getUrls.empty());
+    CHECK(browser.posts.empty());
 }
 
 TEST_CASE("the server's answer redirects our frame, then later streams are ignored")
@@ -78,13 +94,14 @@ TEST_CASE("the server's answer redirects our frame, then later streams are ignor
     CHECK(logHas("Awake -- buffer is 'REDIRECT;news.html?a=1'"));
 
     size_t start = logLines().size();
-    CHECK(deliverStream(&t.npp, "ABORT", 4096, NPRES_NETWORK_ERR) == NPERR_NO_ERROR);
+    CHECK(deliverStream(&t.npp, "Game;a.exe\n") == NPERR_NO_ERROR);
     CHECK(deliverStream(&t.npp, "REDIRECT;other.html\n") == NPERR_NO_ERROR);
     CHECK(browser.getUrls.size() == 1);
+    CHECK(browser.posts.empty());
     CHECK(exchangeState == kAnswered);
     Lines log = logFrom(start);
-    CHECK(log == Lines{"NPP_NewStream called.", "NPP_Write called; len = 5",
-                       destroyLine(1, kAnswered), "NPP_NewStream called.",
+    CHECK(log == Lines{"NPP_NewStream called.", "NPP_Write called; len = 11",
+                       destroyLine(0, kAnswered), "NPP_NewStream called.",
                        "NPP_Write called; len = 20", destroyLine(0, kAnswered)});
 }
 
