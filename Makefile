@@ -5,6 +5,7 @@
 #   make dist     the shipped files and the operator's README in one zip
 #   make bench    stream intake benchmark under Wine
 WERROR ?= ON
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build test demo dist bench clean
 
