@@ -1,11 +1,4 @@
-# The shipped build: 32-bit Windows, MinGW-w64 with Win32 threads.
-set(CMAKE_SYSTEM_NAME Windows)
+# The shipped build: 32-bit Windows.
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(VK_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VK_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${VK_TRIPLET}-g++)
-set(CMAKE_RC_COMPILER ${VK_TRIPLET}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${VK_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)

@@ -30,24 +30,34 @@ static void navigate(NPP instance, const char* url, const char* target)
     logMessage("NPN_GetURL is complete, result = %d\n", result);
 }
 
+// Cuts the game name off the front of text at its ";" and finds the game's
+// directories. Returns what follows the ";", or null after logging why not.
+static char* takeGame(PluginInstance* This, char* text)
+{
+    char* semicolon = strchr(text, ';');
+    if (!semicolon) {
+        logMessage("couldn't find semi for end of game name\n");
+        return nullptr;
+    }
+    *semicolon = '\0';
+    logMessage("game is %s\n", text);
+    if (!initPaths(This, text)) {
+        logMessage("initPaths failed\n");
+        return nullptr;
+    }
+    return semicolon + 1;
+}
+
 // "LAUNCH_NOW;" game ";" arguments. Returns an NPError.
 static NPError launchNow(NPP instance, PluginInstance* This)
 {
     logMessage("Got launch now -- starting client\n");
     exchangeState = kAborted;
     This->data += strlen("LAUNCH_NOW;");
-    char* semicolon = strchr(This->data, ';');
-    if (!semicolon) {
-        logMessage("couldn't find semi for end of game name\n");
+    char* arguments = takeGame(This, This->data);
+    if (!arguments)
         return NPERR_GENERIC_ERROR;
-    }
-    *semicolon = '\0';
-    logMessage("game is %s\n", This->data);
-    if (!initPaths(This, This->data)) {
-        logMessage("initPaths failed\n");
-        return NPERR_GENERIC_ERROR;
-    }
-    This->data = semicolon + 1;
+    This->data = arguments;
     if (!startClient(instance, This)) {
         logMessage("start client failed\n");
         return NPERR_GENERIC_ERROR;
@@ -58,18 +68,10 @@ static NPError launchNow(NPP instance, PluginInstance* This)
 // Game name ";" manifest lines: fingerprint and report them.
 static NPError reportManifest(NPP instance, PluginInstance* This)
 {
-    char* semicolon = strchr(This->data, ';');
-    if (!semicolon) {
-        logMessage("couldn't find semi for end of game name\n");
+    char* manifest = takeGame(This, This->data);
+    if (!manifest)
         return NPERR_GENERIC_ERROR;
-    }
-    *semicolon = '\0';
-    logMessage("game is %s\n", This->data);
-    if (!initPaths(This, This->data)) {
-        logMessage("initPaths failed\n");
-        return NPERR_GENERIC_ERROR;
-    }
-    if (!performChecksums(instance, This, semicolon + 1)) {
+    if (!performChecksums(instance, This, manifest)) {
         logMessage("performChecksums failed\n");
         return NPERR_GENERIC_ERROR;
     }

@@ -1,0 +1,10 @@
+# MinGW-w64 with Win32 threads for the triplet VK_TRIPLET, set by the
+# toolchain file that includes this one.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${VK_TRIPLET}-gcc)
+set(CMAKE_CXX_COMPILER ${VK_TRIPLET}-g++)
+set(CMAKE_RC_COMPILER ${VK_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VK_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
