@@ -1,25 +1,32 @@
 #!/bin/sh
-# check_pe.sh FILE FORMAT dll|exe
-# A shipped binary must be 32-bit PE for Windows 4.0 and import nothing but
-# Windows' own DLLs (no MinGW runtime beside it on a player's machine).
+# check_pe.sh FILE EXPECTED SITE
+# What a player's Windows sees of a shipped file, written out as text and
+# compared with EXPECTED: PE32 for Windows 4.0, imports from nothing but
+# Windows' own DLLs (no MinGW runtime is installed beside it), the exports
+# with their ordinals and stack cleanup, and the resources, decompiled.
+# SITE, the configurable web site address, is written as @SITE@. What was
+# read stays in ./FILE.facts.
 set -u
-file=$1 format=$2 kind=$3
-objdump=i686-w64-mingw32-objdump
-fail=0
-headers=$($objdump -p "$file") || exit 1
-
-echo "$headers" | grep -q "file format $format" || { echo "not $format"; fail=1; }
-echo "$headers" | grep -Eq '^MajorSubsystemVersion[[:space:]]+4$' || { echo "subsystem major is not 4"; fail=1; }
-echo "$headers" | grep -Eq '^MinorSubsystemVersion[[:space:]]+0$' || { echo "subsystem minor is not 0"; fail=1; }
-echo "$headers" | grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]' || { echo "not a Windows GUI subsystem"; fail=1; }
-if [ "$kind" = dll ]; then
-    echo "$headers" | grep -Eq '^Characteristics.*' && echo "$headers" | grep -q 'DLL' || { echo "not a DLL"; fail=1; }
-fi
-
-allowed='^(kernel32|user32|gdi32|advapi32|comctl32|shell32|msvcrt|ole32)\.dll$'
-imports=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
-echo "imports: $(echo $imports)"
-for dll in $imports; do
-    echo "$dll" | grep -Eq "$allowed" || { echo "imports a non-system DLL: $dll"; fail=1; }
-done
-exit $fail
+file=$1 expected=$2 site=$3 facts=$(basename "$1").facts
+ok='^(kernel32|user32|gdi32|advapi32|comctl32|shell32|msvcrt|ole32|version|ws2_32)\.dll$'
+{
+    i686-w64-mingw32-objdump -p "$file" | awk -v ok="$ok" '
+        /file format/ { print "format", $NF }
+        /^(Magic|MajorSubsystemVersion|MinorSubsystemVersion|Subsystem)\t/ || /^\tDLL$/
+        /DLL Name:/ && tolower($3) !~ ok { print "imports a non-system DLL:", $3 }
+        /^Ordinal Base/ { base = $3 }
+        /^\[Ordinal\/Name Pointer\]/ { names = 1; next }
+        names && /^\t\[/ { gsub(/\[|\]/, " "); print "export @" base + $1, $2; next }
+        { names = 0 }'
+    # WINAPI: the callee takes its arguments off the stack (ret $N).
+    i686-w64-mingw32-objdump -d "$file" | awk '
+        /^[0-9a-f]+ </ { name = $2 } /^$/ { name = "" }
+        name ~ /^<_NP_/ && /\tret/ { print name, $NF }' | sort -u
+    # Resources without comments; of binary data only the first line.
+    i686-w64-mingw32-windres -J coff -O rc -i "$file" 2>/dev/null | awk '
+        /\/\*/ && !/\*\// { comment = 1 } comment { comment = !/\*\//; next }
+        { sub(/[ \t]*\/\*.*\*\//, "") }
+        /^ *0x/ && data++ { next } /^END/ { data = 0 }
+        NF'
+} | tr -s ' \t' '  ' | sed "s|$site|@SITE@|g" | fold -s -w 96 | sed "s/ *$//" >"$facts"
+diff -u "$expected" "$facts" && echo "$file: as expected"
