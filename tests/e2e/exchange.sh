@@ -1,148 +1,89 @@
 #!/bin/sh
 # exchange.sh SCENARIO WINE_RUN DRIVE_C BIN WORK
-# One whole exchange on loopback: the sample installation in the test bed's
-# prefix, the reference server, the browser stand-in and the plug-in, then
-# checks of the transcript, the plug-in's log, the server's log and what
-# the stand-in launcher recorded.
+# Whole exchanges on loopback: the sample installation in the test bed's prefix,
+# the reference server, the browser stand-in and the plug-in; then checks of the
+# stand-in's transcript ($T), the plug-in's log ($P), the server's log ($S) and
+# what the stand-in launcher recorded ($L).
 set -u
 scenario=$1 WINE_RUN=$2 drive=$3 BIN=$4 WORK=$5
 . "$(dirname "$0")/../../tools/demo/lib.sh"
-
-rm -rf "$WORK"
-mkdir -p "$WORK"
+rm -rf "$WORK" && mkdir -p "$WORK"
 trap stop_server EXIT
-failures=0
-transcript=$WORK/$scenario.transcript
-serverlog=$WORK/$scenario.server.log
-pluginlog=$drive/windows/versioning.log
-launched=$drive/Velkor/System/started.txt
-
-fail() {
-    printf 'FAILED: %s\n' "$*"
-    failures=$((failures + 1))
+T=$WORK/$scenario.transcript S=$WORK/$scenario.server.log
+P=$drive/windows/versioning.log L=$drive/Velkor/System/started.txt
+failures=0 sys='C:\Velkor\System'
+fail() { printf 'FAILED: %s\n' "$*"; failures=$((failures + 1)); }
+has() { grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") lacks: $2"; }
+lacks() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") should not hold: $2"; }
+serve() { start_server "$scenario" "$@" || exit 1; site=http://127.0.0.1:$port; }
+run() {  # run STATUS GAME [vkbrowse options]
+    want=$1 url=$site/$2/ && shift 2
+    browse "$scenario" "$url" "$@"; status=$?
+    [ "$status" = "$want" ] || fail "vkbrowse exited with $status, expected $want"
 }
-has() {  # has FILE TEXT: the file holds the text
-    grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") lacks: $2"
+launched() {  # launched ARGUMENTS: the client was started with them
+    wait_for_file "$L" 10; has "$L" "started in $sys with command line: $sys\\vkclient.exe $1"
 }
-lacks() {
-    ! grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") should not hold: $2"
-}
-expect_status() {
-    [ "$status" = "$1" ] || fail "vkbrowse exited with $status, expected $1"
-}
+not_launched() { sleep "${1:-0}"; [ ! -e "$L" ] || fail "the launcher was started"; }
 
 sh "$vk_top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" || exit 1
-
 case $scenario in
-launch)
-    start_server "$scenario" || exit 1
-    browse "$scenario" "http://127.0.0.1:$port/irampart/" --chunk 16
-    status=$?
-    expect_status 0
-    has "$transcript" "navigation: _top -> http://127.0.0.1:$port/irampart/index.html"
-    has "$transcript" "NPP_URLNotify(\"http://127.0.0.1:$port/irampart/ret_objects\", 0 NPRES_DONE)"
-    has "$serverlog" "all files match: launch"
-    has "$serverlog" "matches  data\\intro movie.dat"
-    has "$pluginlog" "Starting C:\\Velkor\\System\\vkclient.exe -game irampart -server 127.0.0.1:7000 -ticket RR-0001"
-    wait_for_file "$launched" 10
-    has "$launched" "vkclient.exe started in C:\\Velkor\\System with command line: C:\\Velkor\\System\\vkclient.exe -game irampart -server 127.0.0.1:7000 -ticket RR-0001"
-    ;;
-redirect)
-    start_server "$scenario" || exit 1
-    browse "$scenario" "http://127.0.0.1:$port/iduskfall/"
-    status=$?
-    expect_status 0
-    has "$transcript" "navigation: _self -> http://127.0.0.1:$port/iduskfall/update.html"
-    has "$serverlog" "differs  data\\world.dat"
-    has "$serverlog" "matches  <WINDOWS>\\duskfall.ini"
-    has "$serverlog" "files differ: redirect"
-    has "$pluginlog" "Awake -- buffer is 'REDIRECT;update.html'"
-    [ ! -e "$launched" ] || fail "the launcher was started on a redirect"
-    ;;
-follow-self)
-    # The redirect page itself streamed to the instance: state 2 ignores it.
-    start_server "$scenario" || exit 1
-    browse "$scenario" "http://127.0.0.1:$port/iduskfall/" --follow-self
-    status=$?
-    expect_status 0
-    has "$transcript" "navigation: _self -> http://127.0.0.1:$port/iduskfall/update.html (streamed to the instance)"
-    has "$transcript" "NPP_DestroyStream(stream 3, 0 NPRES_DONE) = 0 NPERR_NO_ERROR"
-    ;;
+launch)  # Every file matches: the client starts, the page moves on.
+    serve; run 0 irampart --chunk 16
+    args="-game irampart -server 127.0.0.1:7000 -ticket RR-0001"
+    has "$T" "navigation: _top -> $site/irampart/index.html"
+    has "$T" "NPP_URLNotify(\"$site/irampart/ret_objects\", 0 NPRES_DONE)"
+    has "$T" "0 left over"
+    has "$S" "matches  data\\intro movie.dat"
+    has "$S" "all files match: launch"
+    has "$P" "Starting $sys\\vkclient.exe $args"
+    launched "$args" ;;
+redirect)  # A file differs: to the update page, which the instance then ignores.
+    serve; run 0 iduskfall --follow-self
+    has "$T" "navigation: _self -> $site/iduskfall/update.html (streamed to the instance)"
+    has "$T" "NPP_DestroyStream(stream 3, 0 NPRES_DONE) = 0 NPERR_NO_ERROR"
+    has "$S" "differs  data\\world.dat"
+    has "$S" "matches  <WINDOWS>\\duskfall.ini"
+    has "$S" "files differ: redirect"
+    has "$P" "Awake -- buffer is 'REDIRECT;update.html'"
+    not_launched ;;
 abort)
-    start_server "$scenario" --command abort || exit 1
-    browse "$scenario" "http://127.0.0.1:$port/irampart/"
-    status=$?
-    expect_status 0
-    has "$transcript" "navigation: _top -> http://127.0.0.1:$port/irampart/maintenance.html"
-    has "$pluginlog" "Got abort from server -- ABORTING!"
-    has "$pluginlog" "Aborting..."
-    lacks "$serverlog" "POST"
-    [ ! -e "$launched" ] || fail "the launcher was started on an abort"
-    ;;
+    serve --command abort; run 0 irampart
+    has "$T" "navigation: _top -> $site/irampart/maintenance.html"
+    has "$P" "Got abort from server -- ABORTING!"
+    has "$P" "Aborting..."
+    lacks "$S" "POST"
+    not_launched ;;
 launch-now)
-    start_server "$scenario" --command launch-now --command-at answer || exit 1
-    browse "$scenario" "http://127.0.0.1:$port/iduskfall/"
-    status=$?
-    expect_status 0
-    has "$pluginlog" "Got launch now -- starting client"
-    has "$transcript" "navigation: _top -> http://127.0.0.1:$port/iduskfall/index.html"
-    wait_for_file "$launched" 10
-    has "$launched" "command line: C:\\Velkor\\System\\vkclient.exe -game iduskfall -server 127.0.0.1:7001 -ticket DF-0001"
-    ;;
-cut-manifest)
-    start_server "$scenario" --cut manifest || exit 1
-    browse "$scenario" "http://127.0.0.1:$port/irampart/"
-    status=$?
-    expect_status 1
-    has "$transcript" "the server closed the connection after 38 of 76 bytes"
-    has "$transcript" "NPP_DestroyStream(stream 1, 1 NPRES_NETWORK_ERR)"
-    has "$transcript" "exchange failed"
-    has "$pluginlog" "NPP_DestroyStream called; reason = 1, state = 0"
-    has "$pluginlog" "stream ended early; not acted on"
-    lacks "$pluginlog" "About to NPN_PostURLNotify"
-    ;;
-cut-answer)
-    start_server "$scenario" --cut answer || exit 1
-    browse "$scenario" "http://127.0.0.1:$port/irampart/"
-    status=$?
-    expect_status 1
-    has "$transcript" "NPP_URLNotify(\"http://127.0.0.1:$port/irampart/ret_objects\", 1 NPRES_NETWORK_ERR)"
-    has "$transcript" "exchange failed"
-    has "$pluginlog" "NPP_URLNotify called with reason = 1"
-    # Half an argument list must not reach the launcher.
-    has "$pluginlog" "stream ended early; not acted on"
-    sleep 1
-    [ ! -e "$launched" ] || fail "the launcher was started on a cut answer"
-    ;;
-no-page)
-    # A page the server does not have: no instance is made, and it says so.
-    start_server "$scenario" || exit 1
-    browse "$scenario" "http://127.0.0.1:$port/inosuch/"
-    status=$?
-    expect_status 1
-    has "$transcript" "could not be opened: HTTP/1.0 404"
-    lacks "$transcript" "NPP_New"
-    ;;
-no-server)
-    # Nobody listens: the stand-in says so and no instance is made.
-    start_server "$scenario" || exit 1
-    stop_server
-    browse "$scenario" "http://127.0.0.1:$port/irampart/"
-    status=$?
-    expect_status 1
-    has "$transcript" "could not be opened: cannot connect to 127.0.0.1:$port"
-    lacks "$transcript" "NPP_New"
-    ;;
-*)
-    echo "unknown scenario $scenario" >&2
-    exit 2
-    ;;
+    serve --command launch-now --command-at answer; run 0 iduskfall
+    has "$P" "Got launch now -- starting client"
+    has "$T" "navigation: _top -> $site/iduskfall/index.html"
+    launched "-game iduskfall -server 127.0.0.1:7001 -ticket DF-0001" ;;
+cut-manifest)  # The server closes the connection half-way through the manifest.
+    serve --cut manifest; run 1 irampart
+    has "$T" "the server closed the connection after 38 of 76 bytes"
+    has "$T" "NPP_DestroyStream(stream 1, 1 NPRES_NETWORK_ERR)"
+    has "$T" "exchange failed"
+    has "$P" "NPP_DestroyStream called; reason = 1, state = 0"
+    has "$P" "stream ended early; not acted on"
+    lacks "$P" "About to NPN_PostURLNotify" ;;
+cut-answer)  # ... or through the answer: half an argument list is not launched.
+    serve --cut answer; run 1 irampart
+    has "$T" "NPP_URLNotify(\"$site/irampart/ret_objects\", 1 NPRES_NETWORK_ERR)"
+    has "$T" "exchange failed"
+    has "$P" "NPP_URLNotify called with reason = 1"
+    has "$P" "stream ended early; not acted on"
+    not_launched 1 ;;
+unreachable)  # No such page, then no server: the stand-in says so, no instance.
+    serve; run 1 inosuch
+    has "$T" "could not be opened: HTTP/1.0 404"
+    lacks "$T" "NPP_New"
+    stop_server; run 1 irampart
+    has "$T" "could not be opened: cannot connect to 127.0.0.1:$port"
+    lacks "$T" "NPP_New" ;;
+*) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 
-if [ "$failures" -gt 0 ]; then
-    echo "---- transcript"; cat "$transcript"
-    echo "---- plug-in log"; cat "$pluginlog" 2>/dev/null
-    echo "---- server log"; cat "$serverlog" 2>/dev/null
-    exit 1
-fi
-echo "$scenario: ok"
+[ "$failures" = 0 ] && { echo "$scenario: ok"; exit 0; }
+for f in "$T" "$P" "$S"; do echo "---- $f"; cat "$f" 2>/dev/null; done
+exit 1

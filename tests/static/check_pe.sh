@@ -1,18 +1,18 @@
 #!/bin/sh
 # check_pe.sh FILE EXPECTED SITE
-# What a player's Windows sees of a shipped file, written out as text and
-# compared with EXPECTED: PE32 for Windows 4.0, imports from nothing but
-# Windows' own DLLs (no MinGW runtime is installed beside it), the exports
-# with their ordinals and stack cleanup, and the resources, decompiled.
-# SITE, the configurable web site address, is written as @SITE@. What was
-# read stays in ./FILE.facts.
+# What Windows sees of a shipped file, as text (kept in ./FILE.facts), against
+# EXPECTED: PE32 for Windows 4.0, imports from Windows' own DLLs only (no MinGW
+# runtime is installed beside it), exports with ordinals and stack cleanup, and
+# the resources, decompiled, with the configurable SITE address as @SITE@.
 set -u
 file=$1 expected=$2 site=$3 facts=$(basename "$1").facts
 ok='^(kernel32|user32|gdi32|advapi32|comctl32|shell32|msvcrt|ole32|version|ws2_32)\.dll$'
 {
     i686-w64-mingw32-objdump -p "$file" | awk -v ok="$ok" '
         /file format/ { print "format", $NF }
-        /^(Magic|MajorSubsystemVersion|MinorSubsystemVersion|Subsystem)\t/ || /^\tDLL$/
+        /^(Magic|Subsystem)\t/ || /^\tDLL$/
+        /^MajorSubsystemVersion/ { major = $2 }
+        /^MinorSubsystemVersion/ { print "subsystem version", major "." $2 }
         /DLL Name:/ && tolower($3) !~ ok { print "imports a non-system DLL:", $3 }
         /^Ordinal Base/ { base = $3 }
         /^\[Ordinal\/Name Pointer\]/ { names = 1; next }
@@ -22,11 +22,11 @@ ok='^(kernel32|user32|gdi32|advapi32|comctl32|shell32|msvcrt|ole32|version|ws2_3
     i686-w64-mingw32-objdump -d "$file" | awk '
         /^[0-9a-f]+ </ { name = $2 } /^$/ { name = "" }
         name ~ /^<_NP_/ && /\tret/ { print name, $NF }' | sort -u
-    # Resources without comments; of binary data only the first line.
+    # Resources without comments, BEGIN and END; of binary data only the first line.
     i686-w64-mingw32-windres -J coff -O rc -i "$file" 2>/dev/null | awk '
         /\/\*/ && !/\*\// { comment = 1 } comment { comment = !/\*\//; next }
         { sub(/[ \t]*\/\*.*\*\//, "") }
-        /^ *0x/ && data++ { next } /^END/ { data = 0 }
+        /^ *0x/ && data++ { next } /^ *(BEGIN|END)$/ { data = 0; next }
         NF'
 } | tr -s ' \t' '  ' | sed "s|$site|@SITE@|g" | fold -s -w 96 | sed "s/ *$//" >"$facts"
 diff -u "$expected" "$facts" && echo "$file: as expected"
