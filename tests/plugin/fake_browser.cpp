@@ -3,69 +3,61 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "host/host_services.h"
-#include "host/instance.h"
 #include "wine_files.h"
 
 static FakeBrowser browser;
+static char kType[] = "application/x-velkor-versioning";
+
+static std::string text(const void* s)
+{
+    return s ? static_cast<const char*>(s) : "(null)";
+}
 
 static NPError getUrl(NPP, const char* url, const char* target)
 {
-    browser.getUrls.push_back({url ? url : "(null)", target ? target : "(null)"});
+    browser.getUrls.push_back({text(url), text(target)});
     return browser.getUrlResult;
 }
 
 static NPError postUrlNotify(NPP, const char* url, const char* target, uint32_t len,
                              const char* buf, NPBool file, void* notifyData)
 {
-    PostCall call;
-    call.url = url ? url : "(null)";
-    call.hasTarget = target != nullptr;
-    call.target = target ? target : "";
-    call.bytes.assign(buf, len);
-    call.file = file;
-    call.notifyData = notifyData ? static_cast<const char*>(notifyData) : "(null)";
-    browser.posts.push_back(call);
+    browser.posts.push_back({text(url), target != nullptr, std::string(buf, len), file,
+                             text(notifyData)});
     return browser.postResult;
 }
 
 static void* memAlloc(uint32_t size)
 {
-    if (browser.failAllocation == 0) {
-        browser.failAllocation = -1;
+    if (browser.failAllocation >= 0 && browser.failAllocation-- == 0)
         return nullptr;
-    }
-    if (browser.failAllocation > 0)
-        browser.failAllocation--;
     void* block = malloc(size ? size : 1);
-    // A pattern, so reads of bytes never written show up in the tests.
-    memset(block, 0xA5, size);
+    memset(block, 0xA5, size);  // so that bytes read before written show
     browser.liveBlocks[block] = size;
     browser.allocationSizes.push_back(size);
     return block;
 }
 
+// No test macro here: nothing may be thrown through the plug-in's frames.
 static void memFree(void* block)
 {
-    browser.frees++;
     if (browser.liveBlocks.erase(block) == 0)
-        abort();  // freeing a block we never handed out
+        abort();  // a block we never handed out, or one freed twice
     free(block);
 }
 
-FakeBrowser& installFakeBrowser(uint16_t version)
+FakeBrowser& resetFakeBrowser(uint16_t version)
 {
     for (auto& live : browser.liveBlocks)
         free(live.first);
     browser = FakeBrowser();
-    memset(&browser.table, 0, sizeof browser.table);
-    browser.table.size = sizeof browser.table;
-    browser.table.version = version;
-    browser.table.geturl = getUrl;
-    browser.table.posturlnotify = postUrlNotify;
-    browser.table.memalloc = memAlloc;
-    browser.table.memfree = memFree;
-    hostTable = &browser.table;
+    NPNetscapeFuncs& t = browser.table;
+    t.size = sizeof t;
+    t.version = version;
+    t.geturl = getUrl;
+    t.posturlnotify = postUrlNotify;
+    t.memalloc = memAlloc;
+    t.memfree = memFree;
     return browser;
 }
 
@@ -74,38 +66,28 @@ FakeBrowser& fakeBrowser()
     return browser;
 }
 
-TestInstance::TestInstance()
-{
-    created = NPP_New(const_cast<char*>("application/x-velkor-versioning"), &npp, NP_EMBED, 0,
-                      nullptr, nullptr, nullptr);
-}
+TestInstance::TestInstance() : created(browser.plugin.newp(kType, &npp, NP_EMBED, 0, 0, 0, 0)) {}
 
 TestInstance::~TestInstance()
 {
     if (npp.pdata)
-        NPP_Destroy(&npp, nullptr);
-}
-
-PluginInstance* TestInstance::record() const
-{
-    return static_cast<PluginInstance*>(npp.pdata);
+        browser.plugin.destroy(&npp, nullptr);
 }
 
 NPError deliverStream(NPP instance, const std::string& bytes, size_t chunkSize, NPReason reason)
 {
-    NPStream stream{};
+    const NPPluginFuncs& p = browser.plugin;
+    NPStream stream{nullptr, nullptr, "http://games.example/check", uint32_t(bytes.size()), 0, 0};
     uint16_t stype = NP_NORMAL;
-    NPError error = NPP_NewStream(instance, const_cast<char*>("application/x-velkor-versioning"),
-                                  &stream, 0, &stype);
-    if (error != NPERR_NO_ERROR)
-        return error;
-    for (size_t offset = 0; offset < bytes.size(); offset += chunkSize) {
-        size_t n = bytes.size() - offset < chunkSize ? bytes.size() - offset : chunkSize;
-        std::string chunk = bytes.substr(offset, n);
-        if (NPP_Write(instance, &stream, int32_t(offset), int32_t(n), &chunk[0]) != int32_t(n))
-            return NPERR_GENERIC_ERROR;
+    NPError error = p.newstream(instance, kType, &stream, 0, &stype);
+    for (size_t at = 0; error == NPERR_NO_ERROR && at < bytes.size(); at += chunkSize) {
+        std::string chunk = bytes.substr(at, chunkSize);
+        int32_t n = int32_t(chunk.size());
+        if (p.writeready(instance, &stream) < n ||
+            p.write(instance, &stream, int32_t(at), n, &chunk[0]) != n)
+            error = NPERR_GENERIC_ERROR;
     }
-    return NPP_DestroyStream(instance, &stream, reason);
+    return error == NPERR_NO_ERROR ? p.destroystream(instance, &stream, reason) : error;
 }
 
 std::vector<std::string> logLines()

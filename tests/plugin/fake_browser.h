@@ -1,6 +1,7 @@
-// A browser's service table for tests: it records every call the plug-in
-// makes into it, counts the blocks it hands out, and can be told to refuse
-// an allocation or to answer with a given code.
+// A browser for tests: a service table that records the plug-in's calls,
+// counts the blocks it hands out and can refuse one, and the plug-in's table
+// that instances are driven through. It knows only the published interface,
+// so the black-box tests share it.
 #pragma once
 
 #include <stdint.h>
@@ -12,49 +13,53 @@
 #include "host/npapi.h"
 
 struct GetUrlCall {
-    std::string url;
-    std::string target;
+    std::string url, target;
 };
 
 struct PostCall {
     std::string url;
     bool hasTarget;
-    std::string target;
     std::string bytes;  // all len bytes, header and final zero included
     NPBool file;
     std::string notifyData;
 };
 
 struct FakeBrowser {
-    NPNetscapeFuncs table;
+    NPNetscapeFuncs table{};
+    NPPluginFuncs plugin{};                // as the plug-in filled it in
     std::map<void*, uint32_t> liveBlocks;  // block -> size
     std::vector<uint32_t> allocationSizes;
-    int frees = 0;
     int failAllocation = -1;  // the n-th allocation from now (0 = next) fails
     std::vector<GetUrlCall> getUrls;
     std::vector<PostCall> posts;
-    NPError getUrlResult = NPERR_NO_ERROR;
-    NPError postResult = NPERR_NO_ERROR;
+    NPError getUrlResult = NPERR_NO_ERROR, postResult = NPERR_NO_ERROR;
 };
 
-// The one browser of the test process, reset with the given table version
-// (major << 8 | minor) and installed as the plug-in's host table.
-FakeBrowser& installFakeBrowser(uint16_t version = 9);
+// The one browser of the process, reset to a table version (major << 8 | minor).
+FakeBrowser& resetFakeBrowser(uint16_t version);
 FakeBrowser& fakeBrowser();
 
-// A plug-in instance as the browser holds it, created with NPP_New.
+// The same, with the linked-in plug-in given both tables.
+inline FakeBrowser& installFakeBrowser(uint16_t version = 9)
+{
+    NP_GetEntryPoints(&resetFakeBrowser(version).plugin);
+    NP_Initialize(&fakeBrowser().table);
+    return fakeBrowser();
+}
+
+// An instance made through the plug-in's table, destroyed with this if it
+// still has a record.
 struct TestInstance {
     NPP_t npp{};
     NPError created;
     TestInstance();
     ~TestInstance();
-    struct PluginInstance* record() const;
+    struct PluginInstance* record() const { return static_cast<PluginInstance*>(npp.pdata); }
 };
 
-// Delivers bytes as one stream: NPP_NewStream, NPP_Write in chunks of
-// chunkSize, then NPP_DestroyStream with reason. Returns the last result.
+// newstream, write in chunks (each after writeready), destroystream with
+// reason: the last result, or NPERR_GENERIC_ERROR for a refused chunk.
 NPError deliverStream(NPP instance, const std::string& bytes, size_t chunkSize = 4096,
                       NPReason reason = NPRES_DONE);
 
-// The plug-in's log, line by line.
-std::vector<std::string> logLines();
+std::vector<std::string> logLines();  // the plug-in's log, line by line

@@ -1,517 +1,234 @@
-// The plug-in as a browser meets it: the built NPvkchk.dll is loaded with
-// LoadLibrary, its exports are looked up by name and by ordinal, and it is
-// driven through the two function tables alone. Nothing of the plug-in is
-// linked in; npapi.h supplies only the interface's records.
+// The plug-in as a browser meets it: the built NPvkchk.dll loaded with
+// LoadLibrary, its exports looked up by name and by ordinal, and driven
+// through the two function tables alone, on real child windows of a page
+// whose own procedure answers each private message distinctively.
 #include <windows.h>
 
 #include <string.h>
 
-#include <map>
-#include <string>
-#include <vector>
-
 #include <doctest/doctest.h>
 
-#include "host/npapi.h"
+#include "fake_browser.h"
 #include "prefix_state.h"
 #include "wine_files.h"
 
 namespace {
 
-typedef NPError(WINAPI* GetEntryPointsProc)(NPPluginFuncs*);
-typedef NPError(WINAPI* InitializeProc)(NPNetscapeFuncs*);
-typedef NPError(WINAPI* ShutdownProc)(void);
+int paints = 0;
 
-// The DLL as built beside the tests: build/x64/bin, two levels above us.
-std::string pluginPath()
-{
-    char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string path(self, n < sizeof self ? n : 0);
-    for (int up = 0; up < 3; up++)
-        path = path.substr(0, path.find_last_of('\\'));
-    return path + "\\bin\\NPvkchk.dll";
-}
-
-// Whether a function pointer is set, in a form the test macros can print.
-template <class Function>
-bool filled(Function f)
-{
-    return f != nullptr;
-}
-
-// One load of the library; every load starts from the library's own
-// initial state.
-struct Plugin {
-    HMODULE module;
-    GetEntryPointsProc getEntryPoints = nullptr;
-    InitializeProc initialize = nullptr;
-    ShutdownProc shutdown = nullptr;
-
-    Plugin() : module(LoadLibraryA(pluginPath().c_str()))
-    {
-        REQUIRE_MESSAGE(module != nullptr, "cannot load " << pluginPath());
-        getEntryPoints = reinterpret_cast<GetEntryPointsProc>(
-            reinterpret_cast<void*>(GetProcAddress(module, "NP_GetEntryPoints")));
-        initialize = reinterpret_cast<InitializeProc>(
-            reinterpret_cast<void*>(GetProcAddress(module, "NP_Initialize")));
-        shutdown = reinterpret_cast<ShutdownProc>(
-            reinterpret_cast<void*>(GetProcAddress(module, "NP_Shutdown")));
-        REQUIRE(filled(getEntryPoints));
-        REQUIRE(filled(initialize));
-        REQUIRE(filled(shutdown));
-    }
-    ~Plugin() { FreeLibrary(module); }
-    void* byOrdinal(WORD ordinal) const
-    {
-        return reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal)));
-    }
-};
-
-// The browser's services: an allocator that knows every block it handed out,
-// and a record of the pages the plug-in asked for.
-struct Post {
-    std::string url;
-    bool hasTarget;
-    std::string bytes;
-    NPBool file;
-    std::string notifyData;
-};
-
-struct Browser {
-    NPNetscapeFuncs funcs;
-    std::map<void*, uint32_t> live;
-    int allocations = 0;
-    int strayFrees = 0;  // blocks freed that we never handed out, or twice
-    std::vector<std::pair<std::string, std::string>> getUrls;
-    std::vector<Post> posts;
-} browser;
-
-void* memAlloc(uint32_t size)
-{
-    void* block = malloc(size ? size : 1);
-    memset(block, 0xA5, size);
-    browser.live[block] = size;
-    browser.allocations++;
-    return block;
-}
-
-void memFree(void* block)
-{
-    // No test macro here: nothing may be thrown through the plug-in's frames.
-    if (browser.live.erase(block) != 1) {
-        browser.strayFrees++;
-        return;
-    }
-    free(block);
-}
-
-NPError getUrl(NPP, const char* url, const char* target)
-{
-    browser.getUrls.push_back({url ? url : "(null)", target ? target : "(null)"});
-    return NPERR_NO_ERROR;
-}
-
-NPError postUrlNotify(NPP, const char* url, const char* target, uint32_t len, const char* buf,
-                      NPBool file, void* notifyData)
-{
-    browser.posts.push_back({url ? url : "(null)", target != nullptr, std::string(buf, len), file,
-                             notifyData ? static_cast<const char*>(notifyData) : "(null)"});
-    return NPERR_NO_ERROR;
-}
-
-NPNetscapeFuncs* freshBrowser(uint16_t version)
-{
-    for (auto& block : browser.live)
-        free(block.first);
-    browser = Browser();
-    memset(&browser.funcs, 0, sizeof browser.funcs);
-    browser.funcs.size = sizeof browser.funcs;
-    browser.funcs.version = version;
-    browser.funcs.geturl = getUrl;
-    browser.funcs.posturlnotify = postUrlNotify;
-    browser.funcs.memalloc = memAlloc;
-    browser.funcs.memfree = memFree;
-    return &browser.funcs;
-}
-
-// The plug-in's table as a browser lays it out, with room behind it that the
-// plug-in must not touch.
-struct PluginTable {
-    NPPluginFuncs funcs;
-    unsigned char behind[32];
-
-    explicit PluginTable(uint16_t size = sizeof(NPPluginFuncs))
-    {
-        memset(this, 0xCC, sizeof *this);
-        funcs.size = size;
-    }
-    bool untouched(const void* field, size_t n) const
-    {
-        const unsigned char* p = static_cast<const unsigned char*>(field);
-        for (size_t i = 0; i < n; i++)
-            if (p[i] != 0xCC)
-                return false;
-        return true;
-    }
-    bool urlnotifyUntouched() const { return untouched(&funcs.urlnotify, sizeof funcs.urlnotify); }
-    bool javaClassUntouched() const { return untouched(&funcs.javaClass, sizeof funcs.javaClass); }
-    bool behindUntouched() const { return untouched(behind, sizeof behind); }
-};
-
-NPError newInstance(const PluginTable& table, NPP_t& npp)
-{
-    char type[] = "application/x-velkor-versioning";
-    return table.funcs.newp(type, &npp, NP_EMBED, 0, nullptr, nullptr, nullptr);
-}
-
-// A child window of a page, with its own procedure, to hand to the plug-in.
-LRESULT CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+template <class Char>
+LRESULT CALLBACK ownAnswer(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message >= WM_USER && message < 0xC000)
         return LRESULT(message) * 7919 + LRESULT(wParam) * 13 + lParam + LRESULT(hwnd);
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    paints += message == WM_PAINT;
+    return sizeof(Char) == 1 ? DefWindowProcA(hwnd, message, wParam, lParam)
+                             : DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-void* const pageProcAddress = reinterpret_cast<void*>(pageProc);
-
-HWND pageWindow()
+// Asked in the window's own character set, the procedure is a real address.
+bool ownProcedure(HWND hwnd)
 {
-    static HWND page = nullptr;
-    if (!page) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = pageProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        wc.lpszClassName = "VkTestPage";
-        RegisterClassA(&wc);
-        page = CreateWindowA("VkTestPage", "page", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600, 400,
-                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    }
-    return page;
-}
-
-void* procOf(HWND hwnd)
-{
-    return reinterpret_cast<void*>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+    if (IsWindowUnicode(hwnd))
+        return GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == LONG_PTR(ownAnswer<wchar_t>);
+    return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == LONG_PTR(ownAnswer<char>);
 }
 
 bool answeredByOwnProcedure(HWND hwnd)
 {
-    for (UINT message : {UINT(WM_USER), UINT(WM_USER + 99), UINT(WM_APP + 3)}) {
-        WPARAM w = 0x1234;
-        LPARAM l = -77;
-        if (SendMessageA(hwnd, message, w, l) != pageProc(hwnd, message, w, l))
-            return false;
-    }
-    return true;
+    WPARAM w = ~WPARAM(0x1234);
+    LPARAM l = LPARAM(1) << (sizeof(LPARAM) * 8 - 2);
+    return SendMessageA(hwnd, WM_USER + 9, w, l) == ownAnswer<char>(hwnd, WM_USER + 9, w, l);
 }
 
-std::string queryVersionString(const std::vector<char>& info, const char* name)
+// A child of one page shown for the whole run (Wine waits for the X server
+// at every top-level unmap).
+HWND child(bool unicode = false)
 {
-    char* value = nullptr;
-    UINT length = 0;
-    std::string key = std::string("\\StringFileInfo\\040904e4\\") + name;
-    if (!VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) ||
-        !value)
-        return "(none)";
-    return value;
+    static int made = 0;
+    static HINSTANCE self = GetModuleHandleA(nullptr);
+    static WNDCLASSA c = {0, ownAnswer<char>, 0, 0, self, 0, 0, 0, 0, "VkPage"};
+    static HWND page = CreateWindowA(MAKEINTATOM(RegisterClassA(&c)), "page",
+                                     WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600, 400, 0, 0, self, 0);
+    HWND hwnd = CreateWindowA("VkPage", "plug-in", WS_CHILD | WS_VISIBLE, 10 + 60 * made++, 10, 50,
+                              50, page, nullptr, self, nullptr);
+    if (unicode)  // now a Unicode window
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, LONG_PTR(ownAnswer<wchar_t>));
+    return hwnd;
 }
 
-}  // namespace
+// One load of the library, from its own initial state each time.
+struct Plugin {
+    HMODULE module = LoadLibraryA("..\\..\\bin\\NPvkchk.dll");
+    NPError(WINAPI* getEntryPoints)(NPPluginFuncs*) = take(getEntryPoints, "NP_GetEntryPoints");
+    NPError(WINAPI* initialize)(NPNetscapeFuncs*) = take(initialize, "NP_Initialize");
+    NPError(WINAPI* shutdown)(void) = take(shutdown, "NP_Shutdown");
 
-TEST_CASE("the three entry points are found by name and by ordinal, and nothing else")
-{
-    Plugin plugin;
-    CHECK(plugin.byOrdinal(1) == reinterpret_cast<void*>(plugin.getEntryPoints));
-    CHECK(plugin.byOrdinal(2) == reinterpret_cast<void*>(plugin.initialize));
-    CHECK(plugin.byOrdinal(3) == reinterpret_cast<void*>(plugin.shutdown));
-    CHECK(plugin.byOrdinal(4) == nullptr);
-    for (const char* name : {"NPP_New", "NPP_Initialize", "NP_Initialize@4", "_NP_Initialize@4",
-                             "hostTable", "pluginTable"}) {
-        CAPTURE(name);
-        CHECK_FALSE(filled(GetProcAddress(plugin.module, name)));
-    }
-}
-
-TEST_CASE("a browser reads the registration strings from the version resource")
-{
-    std::string path = pluginPath();
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    REQUIRE(size > 0);
-    std::vector<char> info(size);
-    REQUIRE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
-    CHECK(queryVersionString(info, "MIMEType") == "application/x-velkor-versioning");
-    CHECK(queryVersionString(info, "FileExtents") == "velkor");
-    CHECK(queryVersionString(info, "FileOpenName") == "Velkor Versioning (*.wpt)");
-    CHECK(queryVersionString(info, "FileDescription") == "Velkor Versioning");
-    CHECK(queryVersionString(info, "ProductName") == "Velkor Versioning Plugin");
-    CHECK(queryVersionString(info, "FileVersion") == "1, 0, 0, 1");
-    CHECK(queryVersionString(info, "ProductVersion") == "1, 0, 0, 1");
-
-    UINT length = 0;
-    WORD* translation = nullptr;
-    REQUIRE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
-                           reinterpret_cast<void**>(&translation), &length));
-    REQUIRE(length == 4);
-    CHECK(translation[0] == 0x0409);
-    CHECK(translation[1] == 1252);
-}
-
-TEST_CASE("NP_GetEntryPoints fills the handlers and the version, whatever the announced size")
-{
-    Plugin plugin;
-    CHECK(plugin.getEntryPoints(nullptr) == NPERR_INVALID_FUNCTABLE_ERROR);
-    for (uint16_t size : {uint16_t(0), uint16_t(sizeof(NPPluginFuncs)), uint16_t(0xFFFF)}) {
-        CAPTURE(size);
-        PluginTable table(size);
-        CHECK(plugin.getEntryPoints(&table.funcs) == NPERR_NO_ERROR);
-        CHECK(table.funcs.size == size);
-        CHECK(table.funcs.version == 9);
-        CHECK(filled(table.funcs.newp));
-        CHECK(filled(table.funcs.destroy));
-        CHECK(filled(table.funcs.setwindow));
-        CHECK(filled(table.funcs.newstream));
-        CHECK(filled(table.funcs.destroystream));
-        CHECK(filled(table.funcs.asfile));
-        CHECK(filled(table.funcs.writeready));
-        CHECK(filled(table.funcs.write));
-        CHECK(filled(table.funcs.print));
-        CHECK_FALSE(filled(table.funcs.event));
-        CHECK(table.urlnotifyUntouched());
-        CHECK(table.javaClassUntouched());
-        CHECK(table.behindUntouched());
-    }
-}
-
-TEST_CASE("NP_Initialize by browser version, and NP_Shutdown")
-{
-    const struct {
-        uint16_t version;
-        NPError result;
-        bool notified;  // urlnotify and javaClass filled in
-    } cases[] = {
-        {0x0100, NPERR_INCOMPATIBLE_VERSION_ERROR, false},  // another major version
-        {0x0109, NPERR_INCOMPATIBLE_VERSION_ERROR, false},
-        {0x0000, NPERR_NO_ERROR, false},
-        {0x0008, NPERR_NO_ERROR, false},
-        {0x0009, NPERR_NO_ERROR, true},
-        {0x000B, NPERR_NO_ERROR, true},
-        {0x00FF, NPERR_NO_ERROR, true},
-    };
-    for (const auto& c : cases) {
-        CAPTURE(c.version);
-        Plugin plugin;
-        PluginTable table;
-        REQUIRE(plugin.getEntryPoints(&table.funcs) == NPERR_NO_ERROR);
-        CHECK(plugin.initialize(nullptr) == NPERR_INVALID_FUNCTABLE_ERROR);
-        CHECK(plugin.initialize(freshBrowser(c.version)) == c.result);
-        if (c.notified) {
-            CHECK(filled(table.funcs.urlnotify));
-            CHECK(table.funcs.javaClass == nullptr);
-        } else {
-            CHECK(table.urlnotifyUntouched());
-            CHECK(table.javaClassUntouched());
-        }
-        CHECK(table.behindUntouched());
-
-        // The services table is kept even when the version is refused: the
-        // instance record comes from this browser's allocator.
-        NPP_t npp{};
-        CHECK(newInstance(table, npp) == NPERR_NO_ERROR);
-        CHECK(browser.allocations > 0);
-        CHECK(table.funcs.destroy(&npp, nullptr) == NPERR_NO_ERROR);
-        CHECK(browser.live.empty());
-
-        CHECK(plugin.shutdown() == NPERR_NO_ERROR);
-        CHECK(plugin.shutdown() == NPERR_NO_ERROR);
-        // Without the services an instance gets no memory.
-        int before = browser.allocations;
-        NPP_t late{};
-        CHECK(newInstance(table, late) == NPERR_OUT_OF_MEMORY_ERROR);
-        CHECK(late.pdata == nullptr);
-        CHECK(browser.allocations == before);
-    }
-}
-
-TEST_CASE("NP_Initialize before NP_GetEntryPoints writes through no table")
-{
-    Plugin plugin;
-    CHECK(plugin.initialize(freshBrowser(9)) == NPERR_NO_ERROR);
-    PluginTable table;
-    CHECK(plugin.getEntryPoints(&table.funcs) == NPERR_NO_ERROR);
-    CHECK(table.funcs.version == 9);
-    CHECK(table.urlnotifyUntouched());
-    NPP_t npp{};
-    CHECK(newInstance(table, npp) == NPERR_NO_ERROR);
-    CHECK(table.funcs.destroy(&npp, nullptr) == NPERR_NO_ERROR);
-    CHECK(browser.live.empty());
-    CHECK(browser.strayFrees == 0);
-    CHECK(plugin.shutdown() == NPERR_NO_ERROR);
-}
-
-TEST_CASE("instances on real windows, from creation to unloading")
-{
-    HWND page = pageWindow();
-    REQUIRE(page);
-    HWND windows[2];
-    for (int i = 0; i < 2; i++) {
-        windows[i] = CreateWindowA("VkTestPage", "plug-in", WS_CHILD | WS_VISIBLE, 10 + 200 * i, 10,
-                                   180, 120, page, nullptr, GetModuleHandleA(nullptr), nullptr);
-        REQUIRE(windows[i]);
-    }
+    ~Plugin() { FreeLibrary(module); }
+    template <class Function>
+    Function take(Function&, const char* name) const
     {
-        Plugin plugin;
-        PluginTable table;
-        REQUIRE(plugin.getEntryPoints(&table.funcs) == NPERR_NO_ERROR);
-        REQUIRE(plugin.initialize(freshBrowser(9)) == NPERR_NO_ERROR);
-
-        NPP_t npp[2] = {};
-        NPWindow descriptors[2] = {};
-        for (int i = 0; i < 2; i++) {
-            REQUIRE(newInstance(table, npp[i]) == NPERR_NO_ERROR);
-            descriptors[i].window = windows[i];
-            descriptors[i].width = 180;
-            descriptors[i].height = 120;
-            CHECK(table.funcs.setwindow(&npp[i], &descriptors[i]) == NPERR_NO_ERROR);
-            CHECK(procOf(windows[i]) != pageProcAddress);
-            CHECK(answeredByOwnProcedure(windows[i]));
-        }
-        // A resize hands the same window over again.
-        descriptors[0].width = 90;
-        CHECK(table.funcs.setwindow(&npp[0], &descriptors[0]) == NPERR_NO_ERROR);
-        CHECK(answeredByOwnProcedure(windows[0]));
-
-        NPPrint print;
-        memset(&print, 0, sizeof print);
-        print.mode = NP_FULL;
-        print.print.fullPrint.pluginPrinted = true;
-        table.funcs.print(&npp[0], &print);
-        CHECK(print.print.fullPrint.pluginPrinted == false);
-        NPStream stream{};
-        table.funcs.asfile(&npp[0], &stream, "C:\\unused.tmp");
-
-        // The first page goes away without its window being taken back first.
-        CHECK(table.funcs.destroy(&npp[0], nullptr) == NPERR_NO_ERROR);
-        CHECK(procOf(windows[0]) == pageProcAddress);
-        CHECK(npp[0].pdata == nullptr);
-        // The second window is taken back, then the instance goes.
-        CHECK(table.funcs.setwindow(&npp[1], nullptr) == NPERR_NO_ERROR);
-        CHECK(procOf(windows[1]) == pageProcAddress);
-        CHECK(table.funcs.destroy(&npp[1], nullptr) == NPERR_NO_ERROR);
-        CHECK(browser.live.empty());
-        CHECK(plugin.shutdown() == NPERR_NO_ERROR);
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
     }
-    // The library is gone; the windows live on with their own procedures.
-    for (HWND hwnd : windows) {
-        CHECK(answeredByOwnProcedure(hwnd));
-        DestroyWindow(hwnd);
-    }
-}
-
-// A game installed where the components key and the service INI file say;
-// the guards put back whatever the prefix held before.
-struct InstalledGame {
-    static constexpr const char* kGame = "vkexportsgame";
-    ComponentsKeyGuard key;
-    ServiceIniGuard ini;
-    std::string root, system, game;
-
-    InstalledGame()
+    // Both tables exchanged with a browser of version 0.9.
+    NPError start()
     {
-        char temp[MAX_PATH];
-        DWORD n = GetTempPathA(sizeof temp, temp);
-        root = std::string(temp, n) + "vk-exports";
-        system = root + "\\system";
-        game = root + "\\game";
-        CreateDirectoryA(root.c_str(), nullptr);
-        CreateDirectoryA(system.c_str(), nullptr);
-        CreateDirectoryA(game.c_str(), nullptr);
-        REQUIRE(writeBinaryFile(game + "\\a.exe", "MZ black-box client\n"));
-        std::string b;
-        for (int i = 0; i < 1500; i++)
-            b += char((i * 7 + 3) % 251);
-        REQUIRE(writeBinaryFile(game + "\\b dat", b));
-        key.setString("SystemPath", system);
-        key.setString("PlugInPath", system);
-        ini.write(std::string("[") + kGame + "]\r\nStartIn=" + game + "\r\n");
-    }
-    ~InstalledGame()
-    {
-        removeFile(game + "\\a.exe");
-        removeFile(game + "\\b dat");
-        RemoveDirectoryA(game.c_str());
-        RemoveDirectoryA(system.c_str());
-        RemoveDirectoryA(root.c_str());
+        REQUIRE(getEntryPoints(&resetFakeBrowser(9).plugin) == NPERR_NO_ERROR);
+        return initialize(&fakeBrowser().table);
     }
 };
 
-NPError deliver(const PluginTable& table, NPP npp, const std::string& bytes, size_t chunk)
+}  // namespace
+
+TEST_CASE("the entry points by name and by ordinal; NP_Initialize by browser version")
 {
-    NPStream stream{};
-    stream.url = "http://games.example/check";
-    stream.end = uint32_t(bytes.size());
-    uint16_t stype = NP_NORMAL;
-    char type[] = "application/x-velkor-versioning";
-    NPError error = table.funcs.newstream(npp, type, &stream, 0, &stype);
-    if (error != NPERR_NO_ERROR)
-        return error;
-    for (size_t offset = 0; offset < bytes.size(); offset += chunk) {
-        std::string piece = bytes.substr(offset, chunk);
-        if (table.funcs.writeready(npp, &stream) < int32_t(piece.size()))
-            return NPERR_GENERIC_ERROR;
-        if (table.funcs.write(npp, &stream, int32_t(offset), int32_t(piece.size()), &piece[0]) !=
-            int32_t(piece.size()))
-            return NPERR_GENERIC_ERROR;
+    const struct {
+        uint16_t version, tableSize;
+        NPError result;
+        bool notified;         // urlnotify and javaClass filled in
+        bool initializeFirst;  // before NP_GetEntryPoints: no table to write through
+    } rows[] = {
+        {0x0100, 0, NPERR_INCOMPATIBLE_VERSION_ERROR, false, false},  // another major version
+        {0x0109, 0xFFFF, NPERR_INCOMPATIBLE_VERSION_ERROR, false, false},
+        {0x0008, 0, NPERR_NO_ERROR, false, false},
+        {0x0009, sizeof(NPPluginFuncs), NPERR_NO_ERROR, true, false},
+        {0x00FF, 0xFFFF, NPERR_NO_ERROR, true, false},
+        {0x0009, sizeof(NPPluginFuncs), NPERR_NO_ERROR, false, true},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.version);
+        Plugin plugin;
+        CHECK((plugin.take(plugin.getEntryPoints, MAKEINTRESOURCEA(1)) == plugin.getEntryPoints));
+        CHECK((plugin.take(plugin.initialize, MAKEINTRESOURCEA(2)) == plugin.initialize));
+        CHECK((plugin.take(plugin.shutdown, MAKEINTRESOURCEA(3)) == plugin.shutdown));
+        CHECK(plugin.getEntryPoints(nullptr) == NPERR_INVALID_FUNCTABLE_ERROR);
+        CHECK(plugin.initialize(nullptr) == NPERR_INVALID_FUNCTABLE_ERROR);
+
+        struct {
+            NPPluginFuncs f;
+            unsigned char behind[32];  // the browser's, not to be touched
+        } table, pristine;
+        memset(&table, 0xCC, sizeof table);
+        table.f.size = row.tableSize;
+        pristine = table;
+        NPPluginFuncs& f = table.f;
+        NPNetscapeFuncs* services = &resetFakeBrowser(row.version).table;
+        if (row.initializeFirst)
+            CHECK(plugin.initialize(services) == row.result);
+        CHECK(plugin.getEntryPoints(&f) == NPERR_NO_ERROR);
+        if (!row.initializeFirst)
+            CHECK(plugin.initialize(services) == row.result);
+        CHECK((f.size == row.tableSize && f.version == 9));
+        CHECK((f.newp && f.destroy && f.setwindow && f.newstream && f.destroystream && f.asfile &&
+               f.writeready && f.write && f.print && !f.event));
+        if (row.notified)
+            CHECK((f.urlnotify && !f.javaClass));
+        else
+            CHECK(memcmp(&f.urlnotify, &pristine.f.urlnotify, 2 * sizeof(void*)) == 0);
+        CHECK(memcmp(table.behind, pristine.behind, sizeof table.behind) == 0);
+
+        // The services are kept even when the version is refused, until shutdown.
+        fakeBrowser().plugin = f;
+        TestInstance first;
+        CHECK(first.created == NPERR_NO_ERROR);
+        CHECK(f.destroy(&first.npp, nullptr) == NPERR_NO_ERROR);
+        CHECK(plugin.shutdown() == NPERR_NO_ERROR);
+        TestInstance late;
+        CHECK((late.created == NPERR_OUT_OF_MEMORY_ERROR && late.npp.pdata == nullptr));
+        CHECK((fakeBrowser().allocationSizes.size() == 1 && fakeBrowser().liveBlocks.empty()));
     }
-    return table.funcs.destroystream(npp, &stream, NPRES_DONE);
+}
+
+TEST_CASE("instance windows are subclassed, answered by their own procedure and given back")
+{
+    Plugin plugin;
+    REQUIRE(plugin.start() == NPERR_NO_ERROR);
+    const NPPluginFuncs& f = fakeBrowser().plugin;
+    HWND h = child(), k = child(), wide = child(true);
+    TestInstance t, other;
+    NPWindow onH = {h, 0, 0, 50, 50, {}}, onK = {k, 0, 0, 50, 50, {}}, none = {};
+    NPWindow onWide = {wide, 0, 0, 50, 50, {}};
+    const struct {
+        NPWindow* window;
+        HWND bound;
+        int paints;
+    } steps[] = {
+        {&onH, h, 1},           // subclassed and repainted once
+        {&onH, h, 1},           // handed over again (a resize): only repainted
+        {&onK, k, 1},           // another window: the first gets its procedure back
+        {nullptr, nullptr, 0},  // taken back
+        {&none, nullptr, 0},    // a descriptor without a window binds nothing...
+        {&onH, h, 1},           // ...the next one with a window does
+        {&none, nullptr, 0},    // and after a binding, one without a window restores
+        {&onWide, wide, 1},     // a Unicode procedure is reached through CallWindowProcA
+    };
+    for (const auto& step : steps) {
+        CAPTURE(step.bound);
+        paints = 0;
+        CHECK(f.setwindow(&t.npp, step.window) == NPERR_NO_ERROR);
+        CHECK(paints == step.paints);
+        for (HWND w : {h, k, wide}) {
+            CHECK(GetPropA(w, "instance->pdata") == (w == step.bound ? t.npp.pdata : nullptr));
+            CHECK((ownProcedure(w) == (w != step.bound) && answeredByOwnProcedure(w)));
+        }
+    }
+    // A second instance handed the bound window stays out of the way; our
+    // procedure on a window without a record gives the system's answer.
+    CHECK(f.setwindow(&other.npp, &onWide) == NPERR_NO_ERROR);
+    CHECK((GetPropA(wide, "instance->pdata") == t.npp.pdata && answeredByOwnProcedure(wide)));
+    SetWindowLongPtrA(h, GWLP_WNDPROC, GetWindowLongPtrA(wide, GWLP_WNDPROC));
+    CHECK(SendMessageA(h, WM_USER + 9, 2, 3) == 0);
+    SetWindowLongPtrA(h, GWLP_WNDPROC, LONG_PTR(ownAnswer<char>));
+    NPPrint print = {NP_FULL, {{1, 7, nullptr}}};
+    f.print(&t.npp, &print);  // a full page is left to the browser to print
+    CHECK((print.print.fullPrint.pluginPrinted == 0 && print.print.fullPrint.printOne == 7));
+
+    // The page goes with the window bound: it gets its own procedure back,
+    // and the other instance's end leaves it alone.
+    CHECK(f.destroy(&t.npp, nullptr) == NPERR_NO_ERROR);
+    CHECK((t.npp.pdata == nullptr && ownProcedure(wide) && IsWindowUnicode(wide)));
+    CHECK(f.setwindow(&t.npp, &onK) == NPERR_INVALID_INSTANCE_ERROR);
+    CHECK(f.destroy(&other.npp, nullptr) == NPERR_NO_ERROR);
+    CHECK((ownProcedure(wide) && answeredByOwnProcedure(wide)));
+    CHECK(fakeBrowser().liveBlocks.empty());
 }
 
 TEST_CASE("one whole version check exchange through the exports")
 {
-    InstalledGame installed;
+    // A game installed where the components key and the service INI file say.
+    ComponentsKeyGuard key;
+    ServiceIniGuard ini;
+    char temp[MAX_PATH];
+    std::string game = std::string(temp, GetTempPathA(sizeof temp, temp)) + "vk-exports";
+    CreateDirectoryA(game.c_str(), nullptr);
+    REQUIRE(writeBinaryFile(game + "\\a.exe", "MZ black-box client\n"));
+    REQUIRE(writeBinaryFile(game + "\\b dat", std::string(1500, 'b')));
+    key.setString("SystemPath", game);
+    key.setString("PlugInPath", game);
+    ini.write("[vkexportsgame]\r\nStartIn=" + game + "\r\n");
+
     Plugin plugin;
-    PluginTable table;
-    REQUIRE(plugin.getEntryPoints(&table.funcs) == NPERR_NO_ERROR);
-    REQUIRE(plugin.initialize(freshBrowser(9)) == NPERR_NO_ERROR);
-    NPP_t npp{};
-    REQUIRE(newInstance(table, npp) == NPERR_NO_ERROR);
-
-    // The manifest: two files, each line ended by a newline, then the
-    // stream's final byte.
-    CHECK(deliver(table, &npp, std::string(InstalledGame::kGame) + ";a.exe\nb dat\n\n", 7) ==
-          NPERR_NO_ERROR);
+    REQUIRE(plugin.start() == NPERR_NO_ERROR);
+    FakeBrowser& browser = fakeBrowser();
+    TestInstance t;
+    // Two files, each line ended by a newline, then the stream's last byte.
+    CHECK(deliverStream(&t.npp, "vkexportsgame;a.exe\nb dat\n\n", 7) == NPERR_NO_ERROR);
     REQUIRE(browser.posts.size() == 1);
-    const Post& post = browser.posts[0];
-    CHECK(post.url == "ret_objects");
-    CHECK_FALSE(post.hasTarget);
-    CHECK(post.file == 0);
-    CHECK(post.notifyData == "2");
-    // Fingerprints: the cksum CRC of each file's first 1024 bytes, then its size.
-    std::string body = "junk=1&number=2&versions=a.exe=404031185820;b+dat=8235069691500";
-    body += '\0';
-    CHECK(post.bytes == "Content-Type: application/x-www-form-urlencoded\nContent-Length: " +
-                            std::to_string(body.size()) + "\n\n" + body);
-
+    const PostCall& post = browser.posts[0];
+    CHECK((post.url == "ret_objects" && !post.hasTarget && !post.file && post.notifyData == "2"));
+    // Each file's cksum CRC of its first 1024 bytes, then its size.
+    CHECK(post.bytes == "Content-Type: application/x-www-form-urlencoded\nContent-Length: 64\n\n"
+                        "junk=1&number=2&versions=a.exe=404031185820;b+dat=1025052001500" +
+                            std::string(1, '\0'));
     // The browser reports the post's end, then streams the server's answer.
-    REQUIRE(filled(table.funcs.urlnotify));
-    table.funcs.urlnotify(&npp, "ret_objects", NPRES_DONE, const_cast<char*>("2"));
-    CHECK(deliver(table, &npp, "REDIRECT;welcome.html\n", 4096) == NPERR_NO_ERROR);
+    browser.plugin.urlnotify(&t.npp, "ret_objects", NPRES_DONE, const_cast<char*>("2"));
+    CHECK(logLines().back() == "NPP_URLNotify called with reason = 0; URL = ret_objects");
+    CHECK(deliverStream(&t.npp, "REDIRECT;welcome.html\n") == NPERR_NO_ERROR);
     REQUIRE(browser.getUrls.size() == 1);
-    CHECK(browser.getUrls[0].first == "welcome.html");
-    CHECK(browser.getUrls[0].second == "_self");
-
-    std::vector<std::string> log = readLines(windowsDirectory() + "\\versioning.log");
-    REQUIRE_FALSE(log.empty());
-    CHECK(log[0].rfind("Log file open at ", 0) == 0);
-    bool notified = false;
-    for (const std::string& line : log)
-        notified |= line == "NPP_URLNotify called with reason = 0; URL = ret_objects";
-    CHECK(notified);
-
-    CHECK(table.funcs.destroy(&npp, nullptr) == NPERR_NO_ERROR);
-    CHECK(browser.live.empty());
-    CHECK(browser.strayFrees == 0);
-    CHECK(plugin.shutdown() == NPERR_NO_ERROR);
+    CHECK((browser.getUrls[0].url == "welcome.html" && browser.getUrls[0].target == "_self"));
+    CHECK(browser.plugin.destroy(&t.npp, nullptr) == NPERR_NO_ERROR);
+    CHECK((browser.liveBlocks.empty() && plugin.shutdown() == NPERR_NO_ERROR));
+    removeFile(game + "\\a.exe");
+    removeFile(game + "\\b dat");
+    RemoveDirectoryA(game.c_str());
 }

@@ -1,0 +1,122 @@
+// Host services, instance creation, stream intake and the log, driven from
+// the browser's side; the log is read back from the prefix's Windows directory.
+#include <string.h>
+
+#include <regex>
+
+#include <doctest/doctest.h>
+
+#include "exchange/controller.h"
+#include "exchange/log.h"
+#include "fake_browser.h"
+#include "host/host_services.h"
+#include "host/instance.h"
+#include "wine_files.h"
+
+static std::string held(TestInstance& t)
+{
+    return std::string(t.record()->data, size_t(t.record()->dataLen));
+}
+
+static int32_t write(TestInstance& t, int32_t offset, std::string bytes)
+{
+    return NPP_Write(&t.npp, nullptr, offset, int32_t(bytes.size()), &bytes[0]);
+}
+
+TEST_CASE("host services: a post needs minor version 9; without a table all refuse")
+{
+    for (uint16_t version : {0x0000, 0x0008, 0x0108, 0x0009, 0x00FF}) {
+        installFakeBrowser(version).postResult = 4;
+        CHECK(NPN_PostURLNotify(nullptr, "u", nullptr, 1, "x", 0, nullptr) ==
+              ((version & 0xFF) >= 9 ? 4 : NPERR_INCOMPATIBLE_VERSION_ERROR));
+    }
+    hostTable = nullptr;
+    CHECK(NPN_GetURL(nullptr, "u", "_top") == NPERR_GENERIC_ERROR);
+    CHECK(NPN_PostURLNotify(nullptr, "u", nullptr, 1, "x", 0, nullptr) == NPERR_GENERIC_ERROR);
+    CHECK(NPN_MemAlloc(4) == nullptr);
+}
+
+TEST_CASE("a cleared record per instance; a stream is gathered into one growing block")
+{
+    installFakeBrowser();
+    exchangeState = kAborted;
+    TestInstance t;
+    PluginInstance cleared;
+    memset(&cleared, 0, sizeof cleared);
+    cleared.mode = NP_EMBED;
+    REQUIRE(t.created == NPERR_NO_ERROR);
+    CHECK(memcmp(t.record(), &cleared, sizeof cleared) == 0);
+    CHECK(exchangeState == kAwaitingManifest);
+
+    NPP_NewStream(&t.npp, nullptr, nullptr, 0, nullptr);
+    std::string expected;
+    for (int i = 0; i < 5000; i++) {
+        std::string chunk(1 + i % 7, char('a' + i % 26));
+        REQUIRE(write(t, int32_t(expected.size()), chunk) == int32_t(chunk.size()));
+        expected += chunk;
+    }
+    CHECK(held(t) == expected);
+    CHECK(fakeBrowser().allocationSizes.size() < 30);
+    NPP_NewStream(&t.npp, nullptr, nullptr, 0, nullptr);  // starts over in the same block
+    CHECK((write(t, 0, "second") == 6 && held(t) == "second"));
+    CHECK(fakeBrowser().liveBlocks.size() == 2);  // the record and one stream block
+    CHECK((NPP_Destroy(&t.npp, nullptr) == NPERR_NO_ERROR && fakeBrowser().liveBlocks.empty()));
+}
+
+TEST_CASE("stream intake refuses a bad chunk with one log line and keeps what it holds")
+{
+    const struct {
+        const char* before;  // held already
+        int32_t offset, len;
+        bool noBuffer, noMemory;
+        const char* logLine;
+    } rows[] = {
+        {"", 100, 3, false, false, "offset and len mismatch; offset = 100"},
+        {"", 0, 3, true, false, "buffer is NULL"},
+        {"keep", 4, -5, false, false, "negative length refused; len = -5"},
+        {"keep", 4, INT32_MAX - 2, false, false,
+         "stream too long; refused 2147483645 bytes after 4"},
+        {"", 0, 3, false, true, "NPN_MemAlloc failed"},
+        {"abc", 3, 64, false, true, "NPN_MemAlloc failed"},
+    };
+    for (const auto& row : rows) {
+        installFakeBrowser();
+        TestInstance t;
+        NPP_NewStream(&t.npp, nullptr, nullptr, 0, nullptr);
+        if (*row.before)
+            write(t, 0, row.before);
+        fakeBrowser().failAllocation = row.noMemory ? 0 : -1;
+        std::string bytes(64, 'd');
+        CHECK(NPP_Write(&t.npp, nullptr, row.offset, row.len, row.noBuffer ? 0 : &bytes[0]) == -1);
+        CHECK(held(t) == row.before);
+        CHECK(logLines().back() == row.logLine);
+    }
+    CHECK(NPP_Write(nullptr, nullptr, 0, 1, const_cast<char*>("z")) == -1);
+}
+
+TEST_CASE("each instance starts the log afresh; messages are written whole, as formatted")
+{
+    installFakeBrowser();
+    TestInstance first;
+    logMessage("from the first instance\n");
+    CHECK(logLines().size() == 2);
+    TestInstance second;
+    std::vector<std::string> lines = logLines();
+    REQUIRE(lines.size() == 1);
+    CHECK(std::regex_match(lines[0], std::regex("Log file open at [A-Z][a-z]{2} [A-Z][a-z]{2} "
+                                                "[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}")));
+    // Percent signs in arguments stay; a text longer than any buffer is whole.
+    std::string answer = "REDIRECT;a%20b%s%d.html" + std::string(5000, 'q') + "END";
+    logMessage("Awake -- buffer is '%s'\n", answer.c_str());
+    logWrite("realSize = %lu\n", 4294967295UL);
+    FILE* saved = logFile;
+    logFile = nullptr;  // without an open log messages are dropped
+    logMessage("nowhere %d\n", 1);
+    logWrite("nowhere %d\n", 2);
+    logFile = saved;
+    CHECK(logLines() == std::vector<std::string>{lines[0], "Awake -- buffer is '" + answer + "'",
+                                                 "realSize = 4294967295"});
+    // A Windows text file: lines end CR LF on disk.
+    std::string bytes = readBinaryFile(windowsDirectory() + "\\versioning.log");
+    CHECK(bytes.find("END'\r\nrealSize = 4294967295\r\n") != std::string::npos);
+}
