@@ -13,39 +13,6 @@ static std::string text(const void* s)
     return s ? static_cast<const char*>(s) : "(null)";
 }
 
-static NPError getUrl(NPP, const char* url, const char* target)
-{
-    browser.getUrls.push_back({text(url), text(target)});
-    return browser.getUrlResult;
-}
-
-static NPError postUrlNotify(NPP, const char* url, const char* target, uint32_t len,
-                             const char* buf, NPBool file, void* notifyData)
-{
-    browser.posts.push_back({text(url), target != nullptr, std::string(buf, len), file,
-                             text(notifyData)});
-    return browser.postResult;
-}
-
-static void* memAlloc(uint32_t size)
-{
-    if (browser.failAllocation >= 0 && browser.failAllocation-- == 0)
-        return nullptr;
-    void* block = malloc(size ? size : 1);
-    memset(block, 0xA5, size);  // so that bytes read before written show
-    browser.liveBlocks[block] = size;
-    browser.allocationSizes.push_back(size);
-    return block;
-}
-
-// No test macro here: nothing may be thrown through the plug-in's frames.
-static void memFree(void* block)
-{
-    if (browser.liveBlocks.erase(block) == 0)
-        abort();  // a block we never handed out, or one freed twice
-    free(block);
-}
-
 FakeBrowser& resetFakeBrowser(uint16_t version)
 {
     for (auto& live : browser.liveBlocks)
@@ -54,10 +21,31 @@ FakeBrowser& resetFakeBrowser(uint16_t version)
     NPNetscapeFuncs& t = browser.table;
     t.size = sizeof t;
     t.version = version;
-    t.geturl = getUrl;
-    t.posturlnotify = postUrlNotify;
-    t.memalloc = memAlloc;
-    t.memfree = memFree;
+    t.geturl = [](NPP, const char* url, const char* target) -> NPError {
+        browser.getUrls.push_back({text(url), text(target)});
+        return browser.getUrlResult;
+    };
+    t.posturlnotify = [](NPP, const char* url, const char* target, uint32_t len, const char* buf,
+                         NPBool file, void* notifyData) -> NPError {
+        browser.posts.push_back({text(url), target != nullptr, std::string(buf, len), file,
+                                 text(notifyData)});
+        return browser.postResult;
+    };
+    t.memalloc = [](uint32_t size) -> void* {
+        if (browser.failAllocation >= 0 && browser.failAllocation-- == 0)
+            return nullptr;
+        void* block = malloc(size ? size : 1);
+        memset(block, 0xA5, size);  // so that bytes read before written show
+        browser.liveBlocks[block] = size;
+        browser.allocationSizes.push_back(size);
+        return block;
+    };
+    // No test macro here: nothing may be thrown through the plug-in's frames.
+    t.memfree = [](void* block) {
+        if (browser.liveBlocks.erase(block) == 0)
+            abort();  // a block we never handed out, or one freed twice
+        free(block);
+    };
     return browser;
 }
 
@@ -67,12 +55,6 @@ FakeBrowser& fakeBrowser()
 }
 
 TestInstance::TestInstance() : created(browser.plugin.newp(kType, &npp, NP_EMBED, 0, 0, 0, 0)) {}
-
-TestInstance::~TestInstance()
-{
-    if (npp.pdata)
-        browser.plugin.destroy(&npp, nullptr);
-}
 
 NPError deliverStream(NPP instance, const std::string& bytes, size_t chunkSize, NPReason reason)
 {

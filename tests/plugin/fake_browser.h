@@ -1,10 +1,8 @@
 // A browser for tests: a service table that records the plug-in's calls,
 // counts the blocks it hands out and can refuse one, and the plug-in's table
-// that instances are driven through. It knows only the published interface,
-// so the black-box tests share it.
+// to drive instances through. Only the published interface: black-box tests
+// share it.
 #pragma once
-
-#include <stdint.h>
 
 #include <map>
 #include <string>
@@ -53,7 +51,7 @@ struct TestInstance {
     NPP_t npp{};
     NPError created;
     TestInstance();
-    ~TestInstance();
+    ~TestInstance() { if (npp.pdata) fakeBrowser().plugin.destroy(&npp, nullptr); }
     struct PluginInstance* record() const { return static_cast<PluginInstance*>(npp.pdata); }
 };
 

@@ -3,7 +3,7 @@
 // count is the fixed cost of each call (mostly its two unbuffered log lines).
 #include <stdio.h>
 
-#include <windows.h>
+#include <chrono>
 
 #include "exchange/log.h"
 #include "fake_browser.h"
@@ -18,14 +18,11 @@ int main()
             TestInstance t;
             if (!withLog)
                 fclose(logFile), logFile = nullptr;
-            LARGE_INTEGER freq, start, end;
-            QueryPerformanceFrequency(&freq);
-            QueryPerformanceCounter(&start);
+            auto start = std::chrono::steady_clock::now();
             // Cut short by the user, so that nothing acts on what was gathered.
             deliverStream(&t.npp, stream, stream.size() / chunks, NPRES_USER_BREAK);
-            QueryPerformanceCounter(&end);
-            double ms = double(end.QuadPart - start.QuadPart) * 1e3 / double(freq.QuadPart);
-            printf("%10d %10.2f %10.2f\n", chunks, ms, ms * 1e6 / double(stream.size()));
+            std::chrono::duration<double, std::milli> ms = std::chrono::steady_clock::now() - start;
+            printf("%10d %10.2f %10.2f\n", chunks, ms.count(), ms.count() * 1e6 / 4194304.0);
         }
     }
 }
