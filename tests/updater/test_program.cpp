@@ -1,0 +1,251 @@
+// vkupdate.exe on prepared installations, driven from outside as a player
+// would: the dialogs for each switch and outcome, the summary's layouts, how
+// it closes, the exit status; screenshots of the progress dialog and both
+// layouts. Texts are read with WM_GETTEXT, which works across programs.
+#include <doctest/doctest.h>
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "site_address.h"
+#include "wine_files.h"
+
+namespace {
+
+const char kUpToDate[] = "All installed applications are up to date!";
+const int kOk = 1, kStatus = 100, kSuccessBanner = 1003, kUpdated = 1004, kFailed = 1005,
+          kRightGroup = 1006, kFailureBanner = 1007, kLeftGroup = 0xFFFF;
+
+// A path the test bed names in a variable, as a Unix path, as Wine sees it.
+std::string windowsPath(const char* variable, const std::string& file = "")
+{
+    std::string path = "Z:" + (getenv(variable) + file);
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
+
+std::string textOf(HWND window)
+{
+    char text[4096] = "";
+    DWORD_PTR n = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_ABORTIFHUNG, 5000, &n);
+    return std::string(text, n < sizeof text ? n : 0);
+}
+
+// A visible top-level window of the run with this caption, or null when the
+// run ends or the time is up first.
+HWND waitForWindow(const PROCESS_INFORMATION& run, const char* caption, int timeoutMs = 10000)
+{
+    for (int waited = 0; WaitForSingleObject(run.hProcess, 0) == WAIT_TIMEOUT; waited += 10) {
+        HWND found = nullptr;
+        while ((found = FindWindowExA(nullptr, found, nullptr, caption))) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(found, &process);
+            if (process == run.dwProcessId && IsWindowVisible(found)) {
+                WaitForInputIdle(run.hProcess, 2000);  // let it finish painting
+                Sleep(100);
+                return found;
+            }
+        }
+        if (waited >= timeoutMs)
+            break;
+        Sleep(10);
+    }
+    return nullptr;
+}
+
+// A key for the window once it is the active one, as a player presses it.
+void pressKey(HWND window, WORD key)
+{
+    for (int tries = 0; GetForegroundWindow() != window && tries < 200; ++tries)
+        Sleep(10);
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = key;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    REQUIRE(GetForegroundWindow() == window);
+    REQUIRE(SendInput(2, keys, sizeof keys[0]) == 2);
+}
+
+// The window's area of the X screen as a PNG. Wine starts a Unix program
+// without a handle to wait on: the picture is renamed into place when done.
+void screenshot(HWND window, const char* name)
+{
+    std::string file = std::string(getenv("VELKOR_SCREENSHOT_DIR")) + "/" + name;
+    std::string png = windowsPath("VELKOR_SCREENSHOT_DIR", std::string("/") + name);
+    CreateDirectoryA(windowsPath("VELKOR_SCREENSHOT_DIR").c_str(), nullptr);
+    removeFile(png);
+    RECT r;
+    GetWindowRect(window, &r);
+    char command[1024];
+    snprintf(command, sizeof command, "/bin/sh -c \"xwd -root -silent -display $DISPLAY | convert"
+             " xwd:- -crop %ldx%ld+%ld+%ld +repage png:'%s.part' && mv '%s.part' '%s'\"",
+             r.right - r.left, r.bottom - r.top, r.left, r.top, file.c_str(), file.c_str(),
+             file.c_str());
+    REQUIRE(WinExec(command, SW_HIDE) > 31);
+    for (int tries = 0; tries < 500 && readBinaryFile(png) == ""; ++tries)
+        Sleep(20);
+    CHECK(readBinaryFile(png) != "");
+}
+
+// A rectangle as "x y width height", controls in the dialog's client area.
+std::string placeOf(HWND dialog, int id)
+{
+    RECT r;
+    GetWindowRect(id ? GetDlgItem(dialog, id) : dialog, &r);
+    if (id)
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return std::to_string(r.left) + " " + std::to_string(r.top) + " "
+           + std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
+}
+
+enum Kind { kInstalls, kBrokenEntry, kNoSetupIni, kAlreadyKnown };
+
+struct Case {
+    const char* arguments;
+    std::vector<std::pair<std::string, Kind>> games;  // none: no section names
+    std::vector<std::string> boxes;  // the game behind each error box; "" for none
+    const char* updated;  // the summary's left column; nullptr for no summary
+    const char* failed;   // its right column; nullptr for the narrow layout
+    std::string keys;     // pressed on the summary: "escape " first, then how it closes
+    const char* shot;
+};
+
+}  // namespace
+
+TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing, exit 0")
+{
+    const std::string ini = windowsDirectory() + "\\VELKORGO.INI";
+    const int middleX = GetSystemMetrics(SM_CXSCREEN) / 2, top = GetSystemMetrics(SM_CYSCREEN) / 2 - 180;
+    const Case cases[] = {
+        // No section names: the error box, no summary, whatever the switches.
+        {"", {}, {""}, nullptr, nullptr, "", nullptr},
+        {"-d -s", {}, {""}, nullptr, nullptr, "", nullptr},
+        {"", {{"irampart", kInstalls}, {"iduskfall", kInstalls}}, {}, "Rampart Realms\nDuskfall\n",
+         nullptr, "escape ok", "summary-narrow.png"},
+        {"", {{"ispellgale", kAlreadyKnown}}, {}, kUpToDate, nullptr, "enter", nullptr},
+        // -s and nothing failed: no summary, though the pass ran.
+        {"foo -S", {{"irampart", kInstalls}, {"ispellgale", kAlreadyKnown}}, {}, nullptr, nullptr,
+         "", nullptr},
+        {"-s", {{"irampart", kInstalls}, {"iblotball", kBrokenEntry}}, {}, "Rampart Realms\n",
+         "Blotball\n", "enter", "summary-wide.png"},
+        {"", {{"iblotball", kBrokenEntry}, {"icueshot", kNoSetupIni}}, {}, kUpToDate,
+         "Blotball\nCue Shot\n", "escape close box", nullptr},
+        // -d: a box for each failure while the progress dialog shows the game.
+        {"-D", {{"irampart", kInstalls}, {"iblotball", kBrokenEntry}, {"icueshot", kNoSetupIni}},
+         {"Blotball", "Cue Shot"}, "Rampart Realms\n", "Blotball\nCue Shot\n", "ok",
+         "progress-dialog.png"},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Case& c = cases[i];
+        CAPTURE(i);
+        // Fresh directories each run: a setup program still ending is never in the way.
+        std::string root = "C:\\vkprogram" + std::to_string(i), text = "[Velkor]\r\nVersion=1\r\n";
+        CreateDirectoryA(root.c_str(), nullptr);
+        for (const auto& game : c.games) {
+            std::string dir = root + "\\" + game.first, entry = "StartIn=" + dir + "\r\n";
+            CreateDirectoryA(dir.c_str(), nullptr);
+            text += "[" + game.first + "]\r\nEXECUTECount=1\r\n"
+                    + (game.second == kAlreadyKnown ? entry : "") + "[0 " + game.first + "]\r\n"
+                    + (game.second == kBrokenEntry ? "" : entry);
+            if (game.second == kInstalls) {
+                writeBinaryFile(dir + "\\VGOSETUP.INI", "[" + game.first + "]\r\nEXECUTECount=1\r\n");
+                CopyFileA(windowsPath("VELKOR_SETUP_STANDIN").c_str(),
+                          (dir + "\\VGOSETUP.EXE").c_str(), FALSE);
+            }
+        }
+        removeFile(ini);  // the first run has none, the second one without sections
+        REQUIRE((i == 0 || writeBinaryFile(ini, c.games.empty() ? "; none\r\n" : text)));
+
+        std::string program = windowsPath("VELKOR_UPDATER_EXE");
+        std::string line = "\"" + program + "\" " + c.arguments;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION run{};
+        REQUIRE(CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &run));
+        for (const std::string& game : c.boxes) {
+            HWND box = waitForWindow(run, "Update Velkor Games Error Message");
+            REQUIRE(box);
+            if (game.empty())
+                CHECK(textOf(GetDlgItem(box, 0xFFFF))
+                      == "There is a problem with your current Velkor System Components, the "
+                         "update cannot complete.\nPlease download the Velkor System Components "
+                         "from " VK_SITE_ADDRESS " and reinstall it.");
+            else {  // the pass waits for the player
+                HWND progress = waitForWindow(run, "Updating Velkor Games", 0);
+                REQUIRE(progress);
+                CHECK(textOf(GetDlgItem(progress, kStatus)) == "Updating: " + game);
+                CHECK(placeOf(progress, 0).compare(0, 4, "0 0 ") == 0);  // top left
+                if (game == c.boxes[0])
+                    screenshot(progress, c.shot);
+            }
+            pressKey(box, VK_RETURN);
+            for (int tries = 0; tries < 200 && IsWindow(box); ++tries)
+                Sleep(10);
+        }
+        HWND summary = waitForWindow(run, "Velkor Update Utility");
+        CHECK((summary != nullptr) == (c.updated != nullptr));
+        if (summary) {
+            bool wide = c.failed != nullptr;
+            CHECK(placeOf(summary, 0)
+                  == std::to_string(middleX - (wide ? 280 : 146)) + " " + std::to_string(top)
+                         + (wide ? " 560 350" : " 293 350"));
+            CHECK(placeOf(summary, wide ? kFailureBanner : kSuccessBanner)
+                  == (wide ? "25 25 510 50" : "0 25 293 50"));
+            CHECK(placeOf(summary, kOk) == (wide ? "240 270 80 25" : "105 280 80 25"));
+            // The window's width alone shows or hides the right-hand column.
+            RECT client, r;
+            GetClientRect(summary, &client);
+            for (int id : {kLeftGroup, kUpdated, kRightGroup, kFailed, kFailureBanner, kSuccessBanner}) {
+                if (id == kSuccessBanner && !wide)
+                    break;  // the narrow window's own banner spans it whole
+                CAPTURE(id);
+                GetWindowRect(GetDlgItem(summary, id), &r);
+                MapWindowPoints(nullptr, summary, reinterpret_cast<POINT*>(&r), 2);
+                bool shown = id != kSuccessBanner && (wide || id == kLeftGroup || id == kUpdated);
+                CHECK((shown ? r.right <= client.right : r.left >= client.right));
+            }
+            CHECK(textOf(GetDlgItem(summary, kUpdated)) == c.updated);
+            CHECK(textOf(GetDlgItem(summary, kFailed)) == (wide ? c.failed : "Unsuccessful Updates"));
+            CHECK(textOf(GetDlgItem(summary, kSuccessBanner))
+                  == (wide ? "Success" : "Velkor Game Client update has completed successfully!"));
+            if (wide)
+                CHECK(textOf(GetDlgItem(summary, kFailureBanner))
+                      == "Velkor Game Client update is complete! Before you can launch any of the "
+                         "games under \"Unsuccessful Updates\", you must redownload the game from "
+                         VK_SITE_ADDRESS ".");
+            if (c.shot && c.boxes.empty())
+                screenshot(summary, c.shot);
+            if (c.keys.find("escape") == 0) {
+                pressKey(summary, VK_ESCAPE);
+                Sleep(500);
+                CHECK(IsWindowVisible(summary));
+            }
+            if (c.keys == "enter")
+                pressKey(summary, VK_RETURN);
+            else if (c.keys.find("ok") != std::string::npos)
+                PostMessageA(summary, WM_COMMAND, MAKEWPARAM(kOk, BN_CLICKED),
+                             LPARAM(GetDlgItem(summary, kOk)));
+            else
+                PostMessageA(summary, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+        if (!c.updated && !c.games.empty())  // the pass did run: the game is marked
+            CHECK(readBinaryFile(root + "\\irampart\\VGOSETUP.INI").find("StartIn=<current>")
+                  != std::string::npos);
+        DWORD status = 99;
+        if (WaitForSingleObject(run.hProcess, 10000) != WAIT_OBJECT_0)
+            TerminateProcess(run.hProcess, 99);
+        GetExitCodeProcess(run.hProcess, &status);
+        CHECK(status == 0);
+        CloseHandle(run.hThread);
+        CloseHandle(run.hProcess);
+    }
+    removeFile(ini);
+}
