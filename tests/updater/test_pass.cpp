@@ -1,30 +1,36 @@
-// The update pass against real files in the prefix: the service INI file in
-// the Windows directory, game directories with setup INIs and copies of a
-// stand-in setup program that writes down how it was started. Every outcome
-// of one game section, then the progress dialog run for real.
+// The updater's logic linked into a test: its rules and bounds on their own,
+// then the pass in its progress dialog on real files in the prefix, with a
+// stand-in setup program that writes down how it was started.
 #include <doctest/doctest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <string>
-#include <vector>
+#include <string.h>
 
+#include <string>
+
+#include "command_line.h"
 #include "pass_limits.h"
 #include "resource.h"
 #include "run_state.h"
+#include "section_names.h"
+#include "summary_decision.h"
+#include "texts.h"
+#include "title_lists.h"
 #include "update_game.h"
 #include "update_pass.h"
 #include "wine_files.h"
+
+RunState runState;
 
 namespace {
 
 const std::string kRoot = "C:\\vkpass";
 const std::string kServiceIni = windowsDirectory() + "\\VELKORGO.INI";
 
-// INI text from lines separated by '|', each ended by CR LF as the profile
-// service writes them, so that rewritten files compare byte for byte; '@'
-// stands for a StartIn entry naming a directory under kRoot.
+// INI text from '|'-separated lines ended by CR LF, as the profile service
+// writes them; '@' stands for "StartIn=" and a directory under kRoot.
 std::string iniText(std::string lines)
 {
     for (size_t at = 0; (at = lines.find_first_of("|@", at)) != std::string::npos;)
@@ -53,20 +59,19 @@ void installStandIn(const std::string& dir)
 std::string startReport(const std::string& dir, int waitMs = 0)
 {
     std::string report;
-    for (int waited = 0; (report = readBinaryFile(dir + "\\STARTED.TXT")).empty() && waited < waitMs;
-         waited += 50)
+    for (; (report = readBinaryFile(dir + "\\STARTED.TXT")).empty() && waitMs > 0; waitMs -= 50)
         Sleep(50);
     return report;
 }
 
 std::string textOf(HWND window)
 {
-    char text[1024];
-    int n = GetWindowTextA(window, text, sizeof text);
-    return std::string(text, n > 0 ? n : 0);
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
 }
 
-// What the pass showed: its message boxes as "owner > caption: text", each
+// What the pass showed: its message boxes as "owner>caption: text", each
 // closed with OK at once; the percent and status texts, each followed by
 // "|"; and where the bar stood at the last text.
 std::string boxes, percents, statuses;
@@ -78,7 +83,7 @@ LRESULT CALLBACK catchBoxes(int code, WPARAM wParam, LPARAM lParam)
     HWND box = reinterpret_cast<HWND>(wParam);
     HWND text = code == HCBT_ACTIVATE ? GetDlgItem(box, 0xFFFF) : nullptr;
     if (text) {
-        boxes += textOf(GetWindow(box, GW_OWNER)) + " > " + textOf(box) + ": " + textOf(text) + "\n";
+        boxes += textOf(GetWindow(box, GW_OWNER)) + ">" + textOf(box) + ": " + textOf(text) + "\n";
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     return CallNextHookEx(cbtHook, code, wParam, lParam);
@@ -90,8 +95,7 @@ LRESULT CALLBACK watchTexts(int code, WPARAM wParam, LPARAM lParam)
     HWND bar = GetDlgItem(GetParent(sent->hwnd), IDC_PROGRESS_BAR);
     int id = GetDlgCtrlID(sent->hwnd);
     if (sent->message == WM_SETTEXT && bar && (id == IDC_PERCENT || id == IDC_STATUS)) {
-        (id == IDC_PERCENT ? percents : statuses) += reinterpret_cast<const char*>(sent->lParam);
-        (id == IDC_PERCENT ? percents : statuses) += "|";
+        (id == IDC_PERCENT ? percents : statuses) += std::string(LPCSTR(sent->lParam)) + "|";
         barPosition = int(SendMessageA(bar, PBM_GETPOS, 0, 0));
         barEnd = int(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
     }
@@ -115,14 +119,86 @@ INT_PTR runPass(const std::string& serviceLines, int showErrors = 0)
     return result;
 }
 
+// The flags after scanning text, as "<showErrors><silentOnSuccess>".
+std::string flagsAfter(const std::string& text)
+{
+    runState.showErrors = runState.silentOnSuccess = 0;
+    parseCommandLine(text.c_str());
+    return std::to_string(runState.showErrors) + std::to_string(runState.silentOnSuccess);
+}
+
 }  // namespace
+
+TEST_CASE("the switch scanner, the summary rule, and the bounds of names, lists and texts")
+{
+    const char* const cases[][2] = {
+        {"", "00"}, {" \t\r\n ", "00"}, {"-D", "10"}, {"-S", "01"}, {"  -d   -s ", "11"},
+        {"foo -d bar", "10"}, {"-ds", "00"}, {"-d-s", "00"}, {"--d", "00"}, {"/d", "00"},
+        // Only a space ends a token; other white space before a token is skipped.
+        {"-d\t-s", "00"}, {"-s\r\n", "00"}, {"-d \t-s", "11"},
+        {"-\xc4 -s", "01"},  // bytes beyond ASCII are neither folded nor matched
+    };
+    for (const auto& c : cases)
+        CHECK_MESSAGE(flagsAfter(c[0]) == c[1], '"' << c[0] << '"');
+    parseCommandLine(nullptr);
+    // The token buffer holds 79 characters: a longer token is skipped whole,
+    // never cut into a fresh token that could pass for a switch.
+    for (size_t length : {78u, 79u, 80u, 81u, 5000u}) {
+        std::string filler(length, 'x');
+        CHECK(flagsAfter(filler + " -s") == "01");
+        CHECK(flagsAfter(filler + "-d") == "00");
+        CHECK(flagsAfter("-s" + filler + " -d") == "10");
+    }
+
+    // No summary after a pass that never ran ("up to date" would be a lie)
+    // or that told of no section names.
+    RunState state{};
+    CHECK_FALSE(summaryWanted(-1, state));
+    CHECK_FALSE(summaryWanted(0, state));
+    CHECK(summaryWanted(1, state));
+
+    // Names, lists and command lines are cut or refused, never written past.
+    const char list[] = "IRampart\0\0Velkor-\xC4Z\0IIIIIIIIII\0";  // and the closing zero
+    const struct { int n; size_t size; const char* name; } names[] = {
+        {-5, 64, "irampart"}, {2, 64, ""},  // an empty name hides none behind it
+        {3, 64, "velkor-\xC4z"}, {4, 5, "iiii"}, {5, 64, ""},
+    };
+    char out[72];
+    for (const auto& c : names) {
+        memset(out, '#', sizeof out);
+        nthSectionName(list, int(sizeof list) - 1, c.n, out, c.size);
+        CHECK(std::string(out) == c.name);
+        CHECK(std::string(out + c.size, 8) == "########");
+    }
+    nthSectionName("ia\0ibcdef", 7, 2, out, sizeof out);  // cut off by the service, no zero
+    CHECK(std::string(out) == "ibcd");
+
+    // Each title keeps room for "...\n" behind it: 20 characters hold 19.
+    memset(out, '#', sizeof out);
+    out[0] = '\0';
+    for (const char* title : {"abcdefghij", "ab", "", "x", ""})
+        appendTitle(out, 20, title);
+    CHECK(std::string(out) == "abcdefghij\nab\n\n...\n");
+    CHECK(out[20] == '#');
+
+    char line[kCommandLineSize];
+    std::string dir = "C:\\" + std::string(kValueSize - 1 - 5, 'd') + " x", ini = dir + "\\x";
+    CHECK(setupCommandLine(dir.c_str(), ini.c_str(), line, sizeof line));
+    CHECK(std::string(line) == "\"" + dir + "\\VGOSETUP.EXE\" " + ini);  // the longest fits
+    CHECK_FALSE(setupCommandLine("C:\\Games\\Rampart", "C:\\x.ini", line, 20));
+    CHECK(std::string(line) == "");
+
+    CHECK(executeCount("99999999999999999999") == 2147483647);  // n - 1 stays an int
+    runState.instance = GetModuleHandleA(nullptr);
+    loadText(IDS_ALL_UP_TO_DATE, line, 8);
+    CHECK(std::string(line) == "All ins");
+}
 
 TEST_CASE("every outcome of a game section, with message boxes under -d")
 {
     const std::string longName = "i" + std::string(77, 'x');  // "1 " and it: 80, too long
     const std::string longerName = "i" + std::string(99, 'y');  // longer than a title
-    // The outcomes, from a section stepped over to a setup program started.
-    enum Outcome { kUntouched, kSearching, kBadEntry, kNoSetupIni, kWriteFails, kNoProgram, kStarted };
+    enum Outcome { kUntouched, kSearching, kBadEntry, kNoIni, kWriteFails, kNoExe, kStarted };
     const struct Row {
         std::string section;  // as the pass hands it over: lower-cased
         const char* dir;      // the game's directory under kRoot, or ""
@@ -136,12 +212,12 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
         {"ibroken", "Broken", "ibroken", "ibroken", kBadEntry},  // "2 ibroken" is missing
         {longerName, "", "", longerName.substr(0, kTitleSize - 1), kBadEntry},
         {longName, "Long", longName.c_str(), longName, kBadEntry},
-        {"imissing", "Missing", "", "imissing", kNoSetupIni},
-        {"inocount", "NoCount", "inocount", "inocount", kNoSetupIni},  // no EXECUTECount
+        {"imissing", "Missing", "", "imissing", kNoIni},
+        {"inocount", "NoCount", "inocount", "inocount", kNoIni},  // no EXECUTECount
         // Mapped by another program: it opens, but the mark cannot be written.
         {"iquizhall", "QuizHall", "IQuizHall", "Quiz Hall Live", kWriteFails},
-        {"iwarbands", "Warbands", "iwarbands", "Warbands II", kNoProgram},  // read-only
-        {"iblotball", "Blotball", "iblotball", "Blotball", kNoProgram},  // will not start
+        {"iwarbands", "Warbands", "iwarbands", "Warbands II", kNoExe},  // read-only
+        {"iblotball", "Blotball", "iblotball", "Blotball", kNoExe},  // will not start
         {"irampart", "Rampart", "IRAMPART", "Rampart Realms", kStarted},
         {"itunnelrun", "Velkor Games", "itunnelrun", "Tunnel Runner Online", kStarted},
         {"ispellgale", "Spellgale", "ispellgale", "Spellgale", kStarted},  // read-only INI
@@ -150,8 +226,7 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
         {"iempty", "Empty", "iempty", "iempty", kStarted},
         {"iletters", "Letters", "iletters", "iletters", kStarted},
     };
-    installStandIn(kRoot);  // what an unquoted command line would start first
-    REQUIRE(MoveFileA((kRoot + "\\VGOSETUP.EXE").c_str(), (kRoot + "\\Velkor.exe").c_str()));
+    CreateDirectoryA(kRoot.c_str(), nullptr);
     for (const Row& row : rows) {
         std::string dir = kRoot + "\\" + row.dir;
         if (*row.dir)
@@ -172,29 +247,27 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
     void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
     REQUIRE(view);
 
-    CHECK(runPass("[Velkor]|Version=3|[iNoExec]|Path=C:\\vkpass\\NoExec"
-                  "|[iduskfall]|EXECUTECount=1|@Duskfall|[0 iduskfall]|@Duskfall"
-                  "|[ibroken]|EXECUTECount=3|[0 ibroken]|@Broken|[" + longerName + "]|EXECUTECount=1"
-                  "|[" + longName + "]|EXECUTECount=2|[1 " + longName.substr(0, 77) + "]|@Long"
-                  "|[imissing]|EXECUTECount=1|[0 imissing]|@Missing"
-                  "|[inocount]|EXECUTECount=1|[0 inocount]|@NoCount"
-                  "|[iquizhall]|EXECUTECount=1|[0 iquizhall]|@QuizHall"
-                  "|[IWarBands]|EXECUTECount=1|[0 iwarbands]|@Warbands"
-                  "|[iblotball]|EXECUTECount=1|[0 iblotball]|@Blotball"
-                  "|[IRampart]|EXECUTECount=2|[1 IRampart]|@Rampart"
-                  "|[itunnelrun]|EXECUTECount=1|[0 itunnelrun]|@Velkor Games"
-                  "|[ispellgale]|EXECUTECount=1|[0 ispellgale]|@Spellgale"
-                  "|[izero]|EXECUTECount=0|[-1 izero]|@Zero|[iempty]|EXECUTECount=|[-1 iempty]|@Empty"
-                  "|[iletters]|EXECUTECount=abc|[-1 iletters]|@Letters",
-                  1)
-          == 1);
+    const std::string service = "[Velkor]|Version=3|[iNoExec]|Path=C:\\vkpass\\NoExec"
+        "|[iduskfall]|EXECUTECount=1|@Duskfall|[0 iduskfall]|@Duskfall"
+        "|[ibroken]|EXECUTECount=3|[0 ibroken]|@Broken|[" + longerName + "]|EXECUTECount=1"
+        "|[" + longName + "]|EXECUTECount=2|[1 " + longName.substr(0, 77) + "]|@Long"
+        "|[imissing]|EXECUTECount=1|[0 imissing]|@Missing"
+        "|[inocount]|EXECUTECount=1|[0 inocount]|@NoCount"
+        "|[iquizhall]|EXECUTECount=1|[0 iquizhall]|@QuizHall"
+        "|[IWarBands]|EXECUTECount=1|[0 iwarbands]|@Warbands"
+        "|[iblotball]|EXECUTECount=1|[0 iblotball]|@Blotball"
+        "|[IRampart]|EXECUTECount=2|[1 IRampart]|@Rampart"
+        "|[itunnelrun]|EXECUTECount=1|[0 itunnelrun]|@Velkor Games"
+        "|[ispellgale]|EXECUTECount=1|[0 ispellgale]|@Spellgale"
+        "|[izero]|EXECUTECount=0|[-1 izero]|@Zero|[iempty]|EXECUTECount=|[-1 iempty]|@Empty"
+        "|[iletters]|EXECUTECount=abc|[-1 iletters]|@Letters";
+    CHECK(runPass(service, 1) == 1);
     UnmapViewOfFile(view);
     CloseHandle(mapping);
     CloseHandle(mapped);
 
     std::string shown, told, updated, failed;
     for (const Row& row : rows) {
-        CAPTURE(row.section);
         std::string dir = kRoot + "\\" + row.dir, program = dir + "\\VGOSETUP.EXE", box;
         shown += row.title.empty() ? "" : "Updating: " + row.title + "|";
         if (row.outcome == kSearching)
@@ -204,30 +277,28 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
         if (row.outcome == kBadEntry)
             box = "There is an error in the \"" + row.section + "\" section of your VELKORGO.INI"
                   " file.\n You may need to download and install this game client again.";
-        if (row.outcome == kNoSetupIni || row.outcome == kWriteFails || row.outcome == kNoProgram)
-            box = "Could not find " + dir + "\\VGOSETUP." + (row.outcome == kNoProgram ? "EXE" : "INI")
+        if (row.outcome == kNoIni || row.outcome == kWriteFails || row.outcome == kNoExe)
+            box = "Could not find " + (row.outcome == kNoExe ? program : dir + "\\VGOSETUP.INI")
                   + ".\nYou may need to download and install this game client again.";
         if (!box.empty())
-            told += "Updating Velkor Games > Update Velkor Games Error Message: " + box + "\n";
+            told += "Updating Velkor Games>Update Velkor Games Error Message: " + box + "\n";
         if (row.outcome >= kBadEntry)
             (row.outcome == kStarted ? updated : failed) += row.title + "\n";
 
-        bool started = row.outcome == kStarted, marked = row.outcome >= kNoProgram;
+        if (!*row.dir)
+            continue;
+        bool started = row.outcome == kStarted, marked = row.outcome >= kNoExe;
         if (program.find(' ') != std::string::npos)
             program = "\"" + program + "\"";  // the mended command line
-        if (*row.dir)
-            CHECK(startReport(dir, started ? 10000 : 0)
-                  == (started ? program + " " + dir + "\\VGOSETUP.INI\nshow 0\n" : ""));
-        if (*row.spelled)
-            CHECK(readBinaryFile(dir + "\\VGOSETUP.INI")
-                  == setupIni(row.spelled, marked, row.section != "inocount"));
+        CHECK(startReport(dir, started ? 10000 : 0)
+              == (started ? program + " " + dir + "\\VGOSETUP.INI\nshow 0\n" : ""));
+        CHECK(readBinaryFile(dir + "\\VGOSETUP.INI")  // nothing created where there was none
+              == (*row.spelled ? setupIni(row.spelled, marked, row.section != "inocount") : ""));
     }
     CHECK(statuses == shown + "Done...|");
     CHECK(boxes == told);
     CHECK(std::string(runState.updatedList) == updated);
     CHECK(std::string(runState.failedList) == failed);
-    CHECK(readBinaryFile(kRoot + "\\Missing\\VGOSETUP.INI") == "");  // nothing created
-    CHECK(startReport(kRoot) == "");  // nothing started by the blank in "Velkor Games"
     CHECK_FALSE((GetFileAttributesA(roIni.c_str()) & FILE_ATTRIBUTE_READONLY));
     CHECK((GetFileAttributesA(roProgram.c_str()) & FILE_ATTRIBUTE_READONLY));
 }
@@ -251,5 +322,4 @@ TEST_CASE("the progress dialog: 33 %, 66 %, 100 %, Done..., and no boxes without
         expected += "Tunnel Runner Online\n";
     CHECK(std::string(runState.failedList) == expected + "...\n");
     CHECK(runState.failedList[kListSize - 1] == '#');
-    CHECK(percents.substr(percents.size() - 6) == "100 %|");
 }

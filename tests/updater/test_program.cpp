@@ -1,7 +1,6 @@
 // vkupdate.exe on prepared installations, driven from outside as a player
 // would: the dialogs for each switch and outcome, the summary's layouts, how
-// it closes, the exit status; screenshots of the progress dialog and both
-// layouts. Texts are read with WM_GETTEXT, which works across programs.
+// it closes, the exit status; screenshots of the progress dialog and both.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -12,14 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "site_address.h"
 #include "wine_files.h"
 
 namespace {
 
-const char kUpToDate[] = "All installed applications are up to date!";
 const int kOk = 1, kStatus = 100, kSuccessBanner = 1003, kUpdated = 1004, kFailed = 1005,
-          kRightGroup = 1006, kFailureBanner = 1007, kLeftGroup = 0xFFFF;
+          kRightGroup = 1006, kFailureBanner = 1007;  // of the template
 
 // A Unix path from the test bed, as Wine sees it.
 std::string windowsPath(const std::string& unixPath)
@@ -30,27 +27,26 @@ std::string windowsPath(const std::string& unixPath)
     return path;
 }
 
-std::string textOf(HWND window)
+std::string textOf(HWND dialog, int id)
 {
-    char text[4096] = "";
-    DWORD_PTR n = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_ABORTIFHUNG, 5000, &n);
-    return std::string(text, n < sizeof text ? n : 0);
+    HWND window = GetDlgItem(dialog, id);
+    char text[4096] = "";  // WM_GETTEXT, as GetWindowText reads no other program's controls
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_ABORTIFHUNG, 5000, 0);
+    return text;
 }
 
 // The visible window with this caption, or null when the run ends or the
 // time is up first. One run at a time: the caption is enough.
 HWND waitForWindow(HANDLE run, const char* caption, int timeoutMs = 10000)
 {
-    for (int waited = 0; WaitForSingleObject(run, 10) == WAIT_TIMEOUT; waited += 10) {
+    for (int waited = 0; waited <= timeoutMs && WaitForSingleObject(run, 10) == WAIT_TIMEOUT;
+         waited += 10) {
         HWND found = FindWindowA(nullptr, caption);
         if (found && IsWindowVisible(found)) {
             WaitForInputIdle(run, 2000);  // let it finish painting
             Sleep(100);
             return found;
         }
-        if (waited >= timeoutMs)
-            break;
     }
     return nullptr;
 }
@@ -60,12 +56,9 @@ void pressKey(HWND window, WORD key)
 {
     for (int tries = 0; GetForegroundWindow() != window && tries < 200; ++tries)
         Sleep(10);
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = key;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
     REQUIRE(GetForegroundWindow() == window);
-    REQUIRE(SendInput(2, keys, sizeof keys[0]) == 2);
+    keybd_event(BYTE(key), 0, 0, 0);
+    keybd_event(BYTE(key), 0, KEYEVENTF_KEYUP, 0);
 }
 
 // The window's area of the X screen as a PNG. Wine starts a Unix program
@@ -101,11 +94,12 @@ RECT rectOf(HWND dialog, int id = 0)
 std::string placeOf(HWND dialog, int id = 0)  // "x y width height"
 {
     RECT r = rectOf(dialog, id);
-    return std::to_string(r.left) + " " + std::to_string(r.top) + " "
-           + std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
+    char s[64];
+    snprintf(s, sizeof s, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return s;
 }
 
-enum Kind { kInstalls, kBrokenEntry, kNoSetupIni, kAlreadyKnown };
+enum Kind { kInstalls, kBrokenEntry, kNoSetupIni };
 
 struct Case {
     const char* arguments;
@@ -122,7 +116,7 @@ struct Case {
 TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing, exit 0")
 {
     const std::string ini = windowsDirectory() + "\\VELKORGO.INI";
-    const int middleX = GetSystemMetrics(SM_CXSCREEN) / 2, top = GetSystemMetrics(SM_CYSCREEN) / 2 - 180;
+    int midX = GetSystemMetrics(SM_CXSCREEN) / 2, top = GetSystemMetrics(SM_CYSCREEN) / 2 - 180;
     const Case cases[] = {
         // No section names: the error box, no summary, whatever the switches.
         {"", {}, {""}, nullptr, nullptr, "", nullptr},
@@ -130,11 +124,11 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         {"", {{"irampart", kInstalls}, {"iduskfall", kInstalls}}, {}, "Rampart Realms\nDuskfall\n",
          nullptr, "escape ok", "summary-narrow.png"},
         // -s and nothing failed: no summary, though the pass ran.
-        {"foo -S", {{"irampart", kInstalls}, {"ispellgale", kAlreadyKnown}}, {}, nullptr, nullptr,
-         "", nullptr},
+        {"foo -S", {{"irampart", kInstalls}}, {}, nullptr, nullptr, "", nullptr},
         {"-s", {{"irampart", kInstalls}, {"iblotball", kBrokenEntry}}, {}, "Rampart Realms\n",
          "Blotball\n", "enter", "summary-wide.png"},
-        {"", {{"iblotball", kBrokenEntry}, {"icueshot", kNoSetupIni}}, {}, kUpToDate,
+        {"", {{"iblotball", kBrokenEntry}, {"icueshot", kNoSetupIni}}, {},
+         "All installed applications are up to date!",
          "Blotball\nCue Shot\n", "escape close box", nullptr},
         // -d: a box for each failure while the progress dialog shows the game.
         {"-D", {{"irampart", kInstalls}, {"iblotball", kBrokenEntry}, {"icueshot", kNoSetupIni}},
@@ -147,17 +141,15 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         // Fresh directories each run: a setup program still ending is never in the way.
         std::string root = "C:\\vkprogram" + std::to_string(i), text = "[Velkor]\r\nVersion=1\r\n";
         CreateDirectoryA(root.c_str(), nullptr);
-        for (const auto& game : c.games) {
-            std::string dir = root + "\\" + game.first, entry = "StartIn=" + dir + "\r\n";
+        for (const auto& [name, kind] : c.games) {
+            std::string dir = root + "\\" + name;
             CreateDirectoryA(dir.c_str(), nullptr);
-            text += "[" + game.first + "]\r\nEXECUTECount=1\r\n"
-                    + (game.second == kAlreadyKnown ? entry : "") + "[0 " + game.first + "]\r\n"
-                    + (game.second == kBrokenEntry ? "" : entry);
-            if (game.second == kInstalls) {
-                writeBinaryFile(dir + "\\VGOSETUP.INI", "[" + game.first + "]\r\nEXECUTECount=1\r\n");
-                CopyFileA(windowsPath(getenv("VELKOR_SETUP_STANDIN")).c_str(),
-                          (dir + "\\VGOSETUP.EXE").c_str(), FALSE);
-            }
+            text += "[" + name + "]\r\nEXECUTECount=1\r\n[0 " + name + "]\r\n"
+                    + (kind == kBrokenEntry ? "" : "StartIn=" + dir + "\r\n");
+            if (kind != kNoSetupIni)
+                writeBinaryFile(dir + "\\VGOSETUP.INI", "[" + name + "]\r\nEXECUTECount=1\r\n");
+            CopyFileA(windowsPath(getenv("VELKOR_SETUP_STANDIN")).c_str(),
+                      (dir + "\\VGOSETUP.EXE").c_str(), FALSE);
         }
         removeFile(ini);  // the first run has none, the second one without sections
         REQUIRE((i == 0 || writeBinaryFile(ini, c.games.empty() ? "; none\r\n" : text)));
@@ -172,15 +164,11 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         for (const std::string& game : c.boxes) {
             HWND box = waitForWindow(run.hProcess, "Update Velkor Games Error Message");
             REQUIRE(box);
-            if (game.empty())
-                CHECK(textOf(GetDlgItem(box, 0xFFFF))
-                      == "There is a problem with your current Velkor System Components, the "
-                         "update cannot complete.\nPlease download the Velkor System Components "
-                         "from " VK_SITE_ADDRESS " and reinstall it.");
+            if (game.empty())  // string 4, about the System Components
+                CHECK(textOf(box, 0xFFFF).find("System Components") < 200);
             else {  // the pass waits for the player
                 HWND progress = waitForWindow(run.hProcess, "Updating Velkor Games", 0);
-                REQUIRE(progress);
-                CHECK(textOf(GetDlgItem(progress, kStatus)) == "Updating: " + game);
+                CHECK(textOf(progress, kStatus) == "Updating: " + game);
                 CHECK((rectOf(progress).left == 0 && rectOf(progress).top == 0));
                 if (game == c.boxes[0])
                     screenshot(progress, c.shot);
@@ -194,7 +182,7 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         if (summary) {
             bool wide = c.failed != nullptr;
             CHECK(placeOf(summary)
-                  == std::to_string(middleX - (wide ? 280 : 146)) + " " + std::to_string(top)
+                  == std::to_string(midX - (wide ? 280 : 146)) + " " + std::to_string(top)
                          + (wide ? " 560 350" : " 293 350"));
             CHECK(placeOf(summary, wide ? kFailureBanner : kSuccessBanner)
                   == (wide ? "25 25 510 50" : "0 25 293 50"));
@@ -202,20 +190,15 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
             // The window's width alone shows or hides the right-hand column.
             RECT client;
             GetClientRect(summary, &client);
-            CHECK(rectOf(summary, kLeftGroup).right <= client.right);
-            CHECK(rectOf(summary, kUpdated).right <= client.right);
             CHECK((wide ? rectOf(summary, kFailed).right <= client.right
                         : rectOf(summary, kRightGroup).left >= client.right));
             CHECK(rectOf(summary, wide ? kSuccessBanner : kFailureBanner).left >= client.right);
-            CHECK(textOf(GetDlgItem(summary, kUpdated)) == c.updated);
-            CHECK(textOf(GetDlgItem(summary, kFailed)) == (wide ? c.failed : "Unsuccessful Updates"));
-            CHECK(textOf(GetDlgItem(summary, kSuccessBanner))
+            CHECK(textOf(summary, kUpdated) == c.updated);
+            CHECK(textOf(summary, kFailed) == (wide ? c.failed : "Unsuccessful Updates"));
+            CHECK(textOf(summary, kSuccessBanner)
                   == (wide ? "Success" : "Velkor Game Client update has completed successfully!"));
-            if (wide)
-                CHECK(textOf(GetDlgItem(summary, kFailureBanner))
-                      == "Velkor Game Client update is complete! Before you can launch any of the "
-                         "games under \"Unsuccessful Updates\", you must redownload the game from "
-                         VK_SITE_ADDRESS ".");
+            if (wide)  // string 2
+                CHECK(textOf(summary, kFailureBanner).find("you must redownload") < 200);
             if (c.shot && c.boxes.empty())
                 screenshot(summary, c.shot);
             if (c.keys.find("escape") == 0) {
@@ -232,8 +215,8 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
                 PostMessageA(summary, WM_SYSCOMMAND, SC_CLOSE, 0);
         }
         if (!c.updated && !c.games.empty())  // the pass did run: the game is marked
-            CHECK(readBinaryFile(root + "\\irampart\\VGOSETUP.INI").find("StartIn=<current>")
-                  != std::string::npos);
+            CHECK(readBinaryFile(root + "\\irampart\\VGOSETUP.INI")
+                  == "[irampart]\r\nEXECUTECount=1\r\nStartIn=<current>\r\n");
         DWORD status = 99;
         CHECK(WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0);
         CHECK((GetExitCodeProcess(run.hProcess, &status) && status == 0));
