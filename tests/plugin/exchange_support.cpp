@@ -4,94 +4,64 @@
 
 #include <windows.h>
 
-#include "host/instance.h"
 #include "wine_files.h"
 
-static std::string reportPath()
-{
-    return tempDirectory() + "\\vkclient-report.txt";
-}
+static const char kReport[] = "C:\\vkclient-report.txt";
+static const std::string kSystem = "C:\\vk system", kGame = "C:\\vk game";
+static const char* const kFiles[] = {"C:\\vk system\\vkclient.exe", "C:\\vk game\\a.exe",
+                                     "C:\\vk game\\b dat", "C:\\vk game\\empty.dat"};
 
-std::string tempDirectory()
+InstalledService::InstalledService()
 {
-    char dir[MAX_PATH];
-    DWORD n = GetTempPathA(sizeof dir, dir);
-    std::string path(dir, n < sizeof dir ? n : 0);
-    if (!path.empty() && path.back() == '\\')
-        path.pop_back();
-    return path;
-}
-
-static std::string standInPath()
-{
-    // Built beside the test program.
+    key.setString("SystemPath", kSystem);
+    key.setString("PlugInPath", "C:\\vkplugins");
+    ini.write("[iTestGame]\r\nStartIn=" + kGame +
+              "\r\n[iNoStart]\r\nEXECUTECount=1\r\n[iEmptyStart]\r\nStartIn=\r\n");
+    CreateDirectoryA(kSystem.c_str(), nullptr);
+    CreateDirectoryA(kGame.c_str(), nullptr);
+    // The stand-in is built beside the test program.
     char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string path(self, n < sizeof self ? n : 0);
-    return path.substr(0, path.find_last_of("\\/") + 1) + "vkclient.exe";
+    std::string standIn(self, GetModuleFileNameA(nullptr, self, sizeof self));
+    standIn = standIn.substr(0, standIn.rfind('\\') + 1) + "vkclient.exe";
+    CopyFileA(standIn.c_str(), kFiles[0], FALSE);
+    writeBinaryFile(kFiles[1], "abc");
+    writeBinaryFile(kFiles[2], std::string(2000, 'a'));
+    writeBinaryFile(kFiles[3], "");
+    SetEnvironmentVariableA("VKCLIENT_REPORT", kReport);
 }
 
-LauncherDir::LauncherDir(const std::string& name, bool withLauncher)
-    : path(tempDirectory() + "\\" + name)
+InstalledService::~InstalledService()
 {
-    CreateDirectoryA(path.c_str(), nullptr);
-    if (withLauncher)
-        CopyFileA(standInPath().c_str(), (path + "\\vkclient.exe").c_str(), FALSE);
-    SetEnvironmentVariableA("VKCLIENT_REPORT", reportPath().c_str());
-}
-
-LauncherDir::~LauncherDir()
-{
-    // The stand-in may still be closing its image; give it a moment.
-    for (int i = 0; i < 50; i++) {
-        DeleteFileA((path + "\\vkclient.exe").c_str());
-        if (RemoveDirectoryA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
-            break;
+    // A launched stand-in may still be closing its image; give it a moment.
+    for (int i = 0; i < 50 && !DeleteFileA(kFiles[0]); i++)
         Sleep(20);
-    }
+    for (const char* file : kFiles)
+        removeFile(file);
+    RemoveDirectoryA(kSystem.c_str());
+    RemoveDirectoryA(kGame.c_str());
 }
 
-void expectLaunch()
+Lines waitForLaunch()
 {
-    removeFile(reportPath());
-}
-
-LaunchReport waitForLaunch()
-{
-    LaunchReport report;
-    for (int i = 0; i < 200 && !report.arrived; i++) {
-        std::vector<std::string> lines = readLines(reportPath());
+    for (int i = 0; i < 200; i++) {
+        Lines lines = readLines(kReport);
         if (lines.size() >= 2) {
-            report.arrived = true;
-            report.commandLine = lines[0];
-            report.directory = lines[1];
-        } else {
-            Sleep(50);
+            removeFile(kReport);
+            return lines;
         }
+        Sleep(50);
     }
-    return report;
+    return {};
 }
 
-std::vector<std::string> logBody()
+Lines logBody()
 {
-    std::vector<std::string> lines = logLines();
-    if (!lines.empty())
-        lines.erase(lines.begin());
-    return lines;
+    Lines lines = logLines();
+    return lines.empty() ? lines : Lines(lines.begin() + 1, lines.end());
 }
 
-bool logHas(const std::string& line)
+Lines lastLines(size_t n)
 {
-    std::vector<std::string> lines = logLines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-void openStream(TestInstance& t, const std::string& bytes, size_t chunkSize)
-{
-    NPStream stream{};
-    NPP_NewStream(&t.npp, nullptr, &stream, 0, nullptr);
-    for (size_t offset = 0; offset < bytes.size(); offset += chunkSize) {
-        std::string chunk = bytes.substr(offset, chunkSize);
-        NPP_Write(&t.npp, &stream, int32_t(offset), int32_t(chunk.size()), &chunk[0]);
-    }
+    Lines lines = logLines();
+    return Lines(lines.end() - long(std::min(n, lines.size())), lines.end());
 }

@@ -4,42 +4,26 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-// HKLM\Software\Velkor Games Online\Velkor System Components, removed on
-// construction and restored (or removed again) on destruction.
+// HKLM\Software\Velkor Games Online with its components key, moved aside on
+// construction and put back on destruction.
 struct ComponentsKeyGuard {
     ComponentsKeyGuard();
     ~ComponentsKeyGuard();
-
-    // Creates the key if needed and stores bytes under name exactly.
+    // Stores bytes under name exactly, creating the components key if needed.
     void setValue(const char* name, const std::string& bytes, unsigned long type);
-    // A string value with its terminator.
-    void setString(const char* name, const std::string& text);
-    void create();
-    // Deletes the key, values and all.
-    void remove();
-
-    struct Value {
-        std::string name;
-        unsigned long type;
-        std::string bytes;
-    };
-    bool hadKey = false;
-    bool hadParent = false;
-    std::vector<Value> saved;
+    void setString(const char* name, const std::string& text);  // with its terminator
+    void remove();  // the components key, values and all
+    bool hadKey;
 };
 
-// velkorgo.ini in the Windows directory, removed on construction and restored
-// (or removed again) on destruction.
+// velkorgo.ini in the Windows directory, removed on construction and put
+// back on destruction.
 struct ServiceIniGuard {
     ServiceIniGuard();
     ~ServiceIniGuard();
-
-    void write(const std::string& text);
-    void remove();
-
-    std::string path;
-    bool hadFile = false;
-    std::string savedBytes;
+    void write(const std::string& text);  // "" removes the file
+    void remove() { write(""); }
+    std::string path, savedBytes;
+    bool hadFile;
 };

@@ -1,201 +1,231 @@
+// The version check exchange driven from the browser's side, one stream at a
+// time, against a service installed in the prefix and a stand-in launcher.
 #include <string.h>
 
 #include <algorithm>
 
 #include <doctest/doctest.h>
 
+#include "exchange/command_line.h"
 #include "exchange/controller.h"
+#include "exchange/request.h"
 #include "exchange_support.h"
 #include "host/instance.h"
 
-using Lines = std::vector<std::string>;
+static const std::string kHeader =
+    "Content-Type: application/x-www-form-urlencoded\nContent-Length: ";
+static const std::string kClient = "\"C:\\vk system\\vkclient.exe\" ";
+static const std::string kStart = "Starting " + kClient, kCall = "Calling NPN_GetURL";
+static const std::string kCalled = "NPN_GetURL is complete, result = 0";
 
-static std::string destroyLine(int reason, int state)
-{
-    return "NPP_DestroyStream called; reason = " + std::to_string(reason) +
-           ", state = " + std::to_string(state);
-}
-
-// The log lines written since the given count of lines.
-static Lines logFrom(size_t start)
-{
-    Lines lines = logLines();
-    return start < lines.size() ? Lines(lines.begin() + long(start), lines.end()) : Lines();
-}
-
-TEST_CASE("\"ABORT;\" sends the top frame away and stops the exchange")
+TEST_CASE("a whole exchange: manifest, report, answer, launcher, index.html")
 {
     FakeBrowser& browser = installFakeBrowser();
+    InstalledService service;
     TestInstance t;
-    for (int state : {kAwaitingManifest, kAwaitingAnswer}) {
-        CAPTURE(state);
-        exchangeState = state;
-        browser.getUrls.clear();
-        size_t start = logLines().size();
-        CHECK(deliverStream(&t.npp, "ABORT;http://example.com/a%20b.html\n", 5) ==
-              NPERR_NO_ERROR);
-        CHECK(exchangeState == kAborted);
-        REQUIRE(browser.getUrls.size() == 1);
-        CHECK(browser.getUrls[0].url == "http://example.com/a%20b.html");
-        CHECK(browser.getUrls[0].target == "_top");
-        CHECK(browser.posts.empty());
-        Lines log = logFrom(start);
-        Lines tail(log.end() - 5, log.end());
-        CHECK(tail == Lines{destroyLine(0, state), "Got abort from server -- ABORTING!",
-                            "Calling NPN_GetURL", "NPN_GetURL is complete, result = 0",
-                            "Aborting..."});
-    }
+    const std::string manifest = "iTestGame;a.exe\nb dat\n\n";
+    const std::string arguments = "-server games.example.com -port 7000";
+    REQUIRE(deliverStream(&t.npp, manifest, 12) == NPERR_NO_ERROR);
+    CHECK(exchangeState == kAwaitingAnswer);
+    REQUIRE(browser.posts.size() == 1);
+    const PostCall& post = browser.posts[0];
+    CHECK(post.bytes == kHeader + "64\n\njunk=1&number=2&versions=a.exe=12191315543;" +
+                            "b+dat=26194053512000" + '\0');
+    CHECK((post.url == "ret_objects" && !post.hasTarget && !post.file && post.notifyData == "2"));
+    CHECK(browser.liveBlocks.size() == 1);  // the stream, entries and request given back
 
-    SUBCASE("afterwards every stream only logs")
-    {
-        size_t start = logLines().size();
-        CHECK(deliverStream(&t.npp, "REDIRECT;x.html\n") == NPERR_NO_ERROR);
-        CHECK(deliverStream(&t.npp, "Game;a.exe\n") == NPERR_NO_ERROR);
-        Lines log = logFrom(start);
-        CHECK(std::count(log.begin(), log.end(), "Aborting...") == 2);
-        CHECK(browser.getUrls.size() == 1);
-        CHECK(browser.posts.empty());
-    }
-    SUBCASE("a browser that refuses the page")
-    {
-        browser.getUrlResult = NPERR_INVALID_URL;
-        CHECK(deliverStream(&t.npp, "ABORT;x\n") == NPERR_NO_ERROR);
-        CHECK(logHas("NPN_GetURL is complete, result = 10"));
-    }
-}
-
-TEST_CASE("a stream cut short is not acted on, whatever it holds")
-{
-    FakeBrowser& browser = installFakeBrowser();
-    TestInstance t;
-    for (int state : {kAwaitingManifest, kAwaitingAnswer}) {
-        exchangeState = state;
-        for (const char* text : {"ABORT;x\n", "LAUNCH_NOW;Game;-a\n", "Game;a.exe\n", "-go\n"}) {
-            CAPTURE(std::string(text));
-            CHECK(deliverStream(&t.npp, text, 4096, NPRES_NETWORK_ERR) == NPERR_GENERIC_ERROR);
-            CHECK(logLines().back() == "stream ended early; not acted on");
-        }
-        CHECK(exchangeState == state);
-    }
-    CHECK(browser.getUrls.empty());
-    CHECK(browser.posts.empty());
-}
-
-TEST_CASE("the server's answer redirects our frame, then later streams are ignored")
-{
-    FakeBrowser& browser = installFakeBrowser();
-    TestInstance t;
-    exchangeState = kAwaitingAnswer;
-    CHECK(deliverStream(&t.npp, "REDIRECT;news.html?a=1\n", 3) == NPERR_NO_ERROR);
+    REQUIRE(deliverStream(&t.npp, arguments + "\n") == NPERR_NO_ERROR);
     CHECK(exchangeState == kAnswered);
+    CHECK(waitForLaunch() == Lines{kClient + arguments, "C:\\vk system"});
     REQUIRE(browser.getUrls.size() == 1);
-    CHECK(browser.getUrls[0].url == "news.html?a=1");
-    CHECK(browser.getUrls[0].target == "_self");
-    CHECK(logHas("Awake -- buffer is 'REDIRECT;news.html?a=1'"));
+    CHECK(browser.getUrls[0].url + " " + browser.getUrls[0].target == "index.html _top");
 
-    size_t start = logLines().size();
-    CHECK(deliverStream(&t.npp, "Game;a.exe\n") == NPERR_NO_ERROR);
-    CHECK(deliverStream(&t.npp, "REDIRECT;other.html\n") == NPERR_NO_ERROR);
-    CHECK(browser.getUrls.size() == 1);
-    CHECK(browser.posts.empty());
-    CHECK(exchangeState == kAnswered);
-    Lines log = logFrom(start);
-    CHECK(log == Lines{"NPP_NewStream called.", "NPP_Write called; len = 11",
-                       destroyLine(0, kAnswered), "NPP_NewStream called.",
-                       "NPP_Write called; len = 20", destroyLine(0, kAnswered)});
+    CHECK(logBody() ==
+          Lines{"NPP_NewStream called.", "NPP_Write called; len = 12",
+                "NPP_Write called; len = 11", "Doing a realloc",
+                "NPP_DestroyStream called; reason = 0, state = 0",
+                "game is iTestGame", "In initPaths; got iTestGame", "Path is C:\\vk game",
+                "postBufSize is " + std::to_string(requestCapacity(2, 10)),
+                "Awake, about to map file C:\\vk game\\a.exe", "realSize = 3",
+                "checksum = 1219131554", "returned checksum = 12191315543",
+                "Awake, about to map file C:\\vk game\\b dat", "realSize = 2000",
+                "checksum = 2619405351", "returned checksum = 26194053512000",
+                "content length is 64", "object count is 2", "About to NPN_PostURLNotify",
+                "NPN_PostURLNotify Complete, result = 0; total = 132", "NPP_NewStream called.",
+                "NPP_Write called; len = 37", "NPP_DestroyStream called; reason = 0, state = 1",
+                "Awake -- buffer is '" + arguments + "'", kStart + arguments, kCall, kCalled});
 }
 
-TEST_CASE("any other answer is the launcher's argument text")
+TEST_CASE("reports of manifests that differ from the usual one")
 {
-    FakeBrowser& browser = installFakeBrowser();
-    TestInstance t;
-    LauncherDir dir("vkexchange");
-    struct Row {
-        const char* name;
+    InstalledService service;
+    std::string many, pairs;
+    for (int i = 0; i < 10000; i++) {
+        std::string name = "data\\file " + std::to_string(i) + ".dat";
+        many += name + "\n";
+        std::replace(name.begin(), name.end(), ' ', '+');
+        pairs += name + "=0;";
+    }
+    pairs.back() = '\0';
+    struct Case {
+        uint16_t version;  // the browser's table version
         std::string stream;
-        std::string arguments;
+        std::string body;  // "": no post
     };
-    const Row rows[] = {
-        {"arguments", "-server a -port 7\n", "-server a -port 7"},
-        {"keywords are case-sensitive", "abort;x.html\n", "abort;x.html"},
-        {"LAUNCH without its keyword", "LAUNCH_NOWgame;x\n", "LAUNCH_NOWgame;x"},
-        {"a single byte is empty text", "Z", ""},
-        {"no bytes at all", "", ""},
-        {"the last character goes when there is no newline", "-go", "-g"},
+    const Case cases[] = {
+        // 0: no newline: no entries; the "=" of "versions=" gives way to the zero byte
+        {9, "iTestGame;a.exe", std::string("junk=1&number=0&versions\0", 25)},
+        // 1: a missing file is "0"; a last line without newline is no entry
+        {9, "iTestGame;gone.dll\na.exe", std::string("junk=1&number=1&versions=gone.dll=0\0", 36)},
+        // 2: no StartIn: every entry is "0", even of a file that is there
+        {9, "iNoStart;a.exe\n<WINDOWS>\\win.ini\n\n",
+         std::string("junk=1&number=2&versions=a.exe=0;<WINDOWS>\\win.ini=0\0", 53)},
+        {9, "iNoStart;" + many + "\n", "junk=1&number=10000&versions=" + pairs},
+        // 4: a browser of minor version 8 refuses the post; the exchange goes on
+        {8, "iTestGame;a.exe\n\n", ""},
     };
-    for (const Row& row : rows) {
-        CAPTURE(row.name);
-        exchangeState = kAwaitingAnswer;
-        strcpy(t.record()->systemPath, dir.path.c_str());
-        browser.getUrls.clear();
-        expectLaunch();
-        CHECK(deliverStream(&t.npp, row.stream) == NPERR_NO_ERROR);
-        CHECK(exchangeState == kAnswered);
-        LaunchReport report = waitForLaunch();
-        REQUIRE(report.arrived);
-        CHECK(report.commandLine == dir.path + "\\vkclient.exe " + row.arguments);
-        CHECK(logHas("Awake -- buffer is '" + row.arguments + "'"));
-        REQUIRE(browser.getUrls.size() == 1);
-        CHECK(browser.getUrls[0].url == "index.html");
-    }
-
-    SUBCASE("a launch that fails still answers the stream")
-    {
-        exchangeState = kAwaitingAnswer;
-        std::string arguments(5000, 'a');
-        browser.getUrls.clear();
-        CHECK(deliverStream(&t.npp, arguments + "\n", 1000) == NPERR_NO_ERROR);
-        CHECK(exchangeState == kAnswered);
-        CHECK(browser.getUrls.empty());
-        Lines log = logLines();
-        REQUIRE(log.size() >= 3);
-        CHECK(Lines(log.end() - 3, log.end()) ==
-              Lines{"Awake -- buffer is '" + arguments + "'",
-                    "command line too long; length = " +
-                        std::to_string(dir.path.size() + 14 + 5000),
-                    "start client failed"});
+    for (const Case& c : cases) {
+        CAPTURE(c.stream.substr(0, 40));
+        FakeBrowser& browser = installFakeBrowser(c.version);
+        TestInstance t;
+        CHECK(deliverStream(&t.npp, c.stream, 1000) == NPERR_NO_ERROR);
+        CHECK(exchangeState == kAwaitingAnswer);
+        CHECK(browser.liveBlocks.size() == 1);
+        REQUIRE(browser.posts.size() == (c.body.empty() ? 0 : 1));
+        if (c.body.empty())
+            CHECK(lastLines(1)[0] == "NPN_PostURLNotify Complete, result = 8; total = 111");
+        else
+            CHECK(browser.posts[0].bytes ==
+                  kHeader + std::to_string(c.body.size()) + "\n\n" + c.body);
     }
 }
 
-TEST_CASE("malformed commands fail with their log line")
+TEST_CASE("every kind of stream in the states that accept it")
 {
     FakeBrowser& browser = installFakeBrowser();
+    InstalledService service;
     TestInstance t;
-
-    SUBCASE("a launch command without the game's \";\" still stops the exchange")
-    {
-        CHECK(deliverStream(&t.npp, "LAUNCH_NOW;GameOnly\n") == NPERR_GENERIC_ERROR);
-        CHECK(exchangeState == kAborted);
-        Lines log = logBody();
-        CHECK(Lines(log.end() - 2, log.end()) ==
-              Lines{"Got launch now -- starting client", "couldn't find semi for end of game name"});
-    }
-    SUBCASE("a manifest without \";\" leaves the exchange waiting for one")
-    {
-        CHECK(deliverStream(&t.npp, "Game a.exe\n") == NPERR_GENERIC_ERROR);
-        CHECK(exchangeState == kAwaitingManifest);
-        CHECK(logLines().back() == "couldn't find semi for end of game name");
-        CHECK(deliverStream(&t.npp, "") == NPERR_GENERIC_ERROR);
-        CHECK(deliverStream(&t.npp, std::string("\0;\n", 3)) == NPERR_GENERIC_ERROR);
-        CHECK(exchangeState == kAwaitingManifest);
-    }
-    SUBCASE("a stream without bytes touches no earlier block")
-    {
-        // The failed launch command left data 11 bytes into its block.
-        deliverStream(&t.npp, "LAUNCH_NOW;GameOnly\n");
+    const std::string top = "index.html _top", report = "iTestGame;a.exe\n\n", a231(231, 'a');
+    const std::string noSemi = "couldn't find semi for end of game name";
+    const std::string failed = "performChecksums failed", early = "stream ended early; not acted on";
+    const std::string destroyed = "NPP_DestroyStream called; reason = 0, state = ";
+    const std::string aborting = "Aborting...", launchNow = "Got launch now -- starting client";
+    const std::string tooLong = "command line too long; length = ", awake = "Awake -- buffer is '";
+    struct Case {
+        int state;  // exchangeState before; -1: as the case before left it
+        std::string stream;
+        NPError result;
+        int after;
+        std::string navigation;  // "URL TARGET" of the one navigation; "": none
+        Lines logged;            // the last lines
+        NPReason reason = NPRES_DONE;
+        int failAllocation = -1;  // when the stream ends, the n-th allocation from then fails
+        const char* systemPath = "C:\\vk system";  // until initPaths reads it anew
+        NPError navigated = NPERR_NO_ERROR;        // the browser's answer to a navigation
+    };
+    const Case cases[] = {
+        // 0-2: "ABORT;" sends the top frame away; afterwards every stream only logs
+        {0, "ABORT;http://example.com/a%20b.html\n", 0, 3, "http://example.com/a%20b.html _top",
+         {destroyed + "0", "Got abort from server -- ABORTING!", kCall, kCalled, aborting}},
+        {1, "ABORT;x.html\n", 0, 3, "x.html _top", {kCall, kCalled, aborting}},
+        {-1, report, 0, 3, "", {destroyed + "3", aborting}},
+        // 3-5: a launch command resolves the game and starts the launcher, in any state
+        {0, "LAUNCH_NOW;iTestGame;-fast 1\n", 0, 3, top,
+         {launchNow, "game is iTestGame", "In initPaths; got iTestGame", "Path is C:\\vk game",
+          kStart + "-fast 1", kCall, kCalled, aborting}},
+        {1, "LAUNCH_NOW;VELKORlobby;\n", 0, 3, top, {kStart, kCall, kCalled, aborting}},
+        {0, "LAUNCH_NOW;GameOnly\n", 1, 3, "", {launchNow, noSemi}},
+        // 6: a stream without bytes is empty text; the block of 5 is not touched
+        {-1, "", 0, 3, "", {destroyed + "3", aborting}},
+        // 7-14: manifests that cannot be reported leave the exchange waiting for one
+        {0, "Game a.exe\n", 1, 0, "", {noSemi}},
+        {0, "iTestGame;a.exe\n" + std::string(300, 'x') + "\n\n", 1, 0, "",
+         {"manifest line 2 too long; length = 300", failed}},
+        {0, std::string("iTestGame;a.e\0xe\n\n", 18), 1, 0, "",
+         {"manifest line 1 holds a zero byte", failed}},
+        {0, "iNoStart;a.exe\n<X>y\n\n", 1, 0, "", {"Illegal path", failed}},
+        {0, "iTestGame;empty.dat\n\n", 1, 0, "",
+         {"CreateFileMapping failed", "CheckSumFile failed", failed}},
+        {0, "iEmptyStart;a\n\n", 1, 0, "", {"GetPrivateProfileString failed", "initPaths failed"}},
+        {0, report, 1, 0, "", {"NPP_MemAlloc failed (This->result)", failed}, NPRES_DONE, 0},
+        {0, report, 1, 0, "", {"NPP_MemAlloc failed (postBuf)", failed}, NPRES_DONE, 1},
+        // 15, 16: a stream cut short is not acted on, whatever it holds
+        {0, report, 1, 0, "", {early}, NPRES_NETWORK_ERR},
+        {1, "LAUNCH_NOW;iTestGame;-a\n", 1, 1, "", {early}, NPRES_USER_BREAK},
+        // 17-24: any other answer to the report is the launcher's argument text
+        {1, "abort;x.html\n", 0, 2, top, {awake + "abort;x.html'", kStart + "abort;x.html", kCall, kCalled}},
+        {1, "LAUNCH_NOWx;y\n", 0, 2, top, {kStart + "LAUNCH_NOWx;y", kCall, kCalled}},
+        {1, "Z", 0, 2, top, {awake + "'", kStart, kCall, kCalled}},  // the last byte is no text
+        {1, a231 + "\n", 0, 2, top, {kStart + a231, kCall, kCalled}},  // 259 characters fit
+        {1, a231 + "a\n", 0, 2, "", {tooLong + "260", "start client failed"}},
+        {1, std::string(5000, 'a') + "\n", 0, 2, "", {tooLong + "5028", "start client failed"}},
+        {1, "A B\n", 0, 2, "", {"CreateProcess failed; 2", "start client failed"}, NPRES_DONE, -1,
+         "C:\\windows"},
+        {1, "A B\n", 0, 2, top, {kStart + "A B", kCall, "NPN_GetURL is complete, result = 1"},
+         NPRES_DONE, -1, "C:\\vk system", NPERR_GENERIC_ERROR},
+        // 25, 26: "REDIRECT;" loads our own frame; a third stream is then ignored
+        {1, "REDIRECT;news.html?a=1\n", 0, 2, "news.html?a=1 _self",
+         {awake + "REDIRECT;news.html?a=1'", kCall, kCalled}},
+        {-1, "REDIRECT;x.html\n", 0, 2, "", {destroyed + "2"}},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {
+        const Case& c = cases[i];
+        CAPTURE(i);
+        if (c.state >= 0)
+            exchangeState = c.state;
         PluginInstance* This = t.record();
-        REQUIRE(This->data == This->dataBlock + 11);
-        std::string before(This->dataBlock, 20);
-        CHECK(deliverStream(&t.npp, "") == NPERR_NO_ERROR);
-        CHECK(std::string(This->dataBlock, 20) == before);
-        CHECK(logLines().back() == "Aborting...");
-    }
-    SUBCASE("a null instance")
-    {
-        CHECK(NPP_DestroyStream(nullptr, nullptr, NPRES_DONE) == NPERR_INVALID_INSTANCE_ERROR);
-        NPP_t empty{};
-        CHECK(NPP_DestroyStream(&empty, nullptr, NPRES_DONE) == NPERR_INVALID_INSTANCE_ERROR);
+        strcpy(This->systemPath, c.systemPath);
+        browser.getUrls.clear();
+        browser.getUrlResult = c.navigated;
+        NPStream stream{};
+        NPP_NewStream(&t.npp, nullptr, &stream, 0, nullptr);
+        for (size_t at = 0; at < c.stream.size(); at += 3) {
+            std::string chunk = c.stream.substr(at, 3);
+            NPP_Write(&t.npp, &stream, int32_t(at), int32_t(chunk.size()), &chunk[0]);
+        }
+        const std::string block(This->dataBlock, size_t(This->dataCapacity));
+        browser.failAllocation = c.failAllocation;
+
+        CHECK(NPP_DestroyStream(&t.npp, &stream, c.reason) == c.result);
+        CHECK(exchangeState == c.after);
+        CHECK(lastLines(c.logged.size()) == c.logged);
+        REQUIRE(browser.getUrls.size() == (c.navigation.empty() ? 0 : 1));
+        if (!c.navigation.empty())
+            CHECK(browser.getUrls[0].url + " " + browser.getUrls[0].target == c.navigation);
+        if (c.stream.empty())
+            CHECK(std::string(This->dataBlock, size_t(This->dataCapacity)) == block);
+        // Only the stream's block is kept, until the next stream.
+        CHECK((This->result == nullptr && browser.liveBlocks.size() == 2));
+        for (const std::string& line : c.logged)
+            if (line.rfind(kStart, 0) == 0)
+                CHECK(waitForLaunch() == Lines{line.substr(9), "C:\\vk system"});
     }
     CHECK(browser.posts.empty());
-    CHECK(browser.getUrls.empty());
+    CHECK(NPP_DestroyStream(nullptr, nullptr, NPRES_DONE) == NPERR_INVALID_INSTANCE_ERROR);
+}
+
+TEST_CASE("blocks built from the server's text stay within their size")
+{
+    // The request: the longest names with the longest fingerprints fit its
+    // block; one byte less is refused.
+    VersionEntry entry;
+    memset(entry.name, ' ', 259);
+    entry.name[259] = '\0';
+    strcpy(entry.checksum, "42949672954294967295");
+    std::vector<VersionEntry> entries(50, entry);
+    const int64_t capacity = requestCapacity(50, 50 * 259);
+    const int32_t length = 66 + 10 + 24 + 2 + 50 * (259 + 20 + 2);
+    for (int64_t size : {capacity, int64_t(length) - 1}) {
+        std::string block(size_t(size) + 8, '#');
+        CHECK(layOutRequest(&block[0], size, entries.data(), 50, "50", 2147483647) ==
+              (size == capacity ? length : 0));
+        CHECK(block.substr(size_t(size)) == "########");
+    }
+    // The launcher's command line; a path without a blank goes unquoted.
+    char line[kCommandLineSize + 8];
+    memset(line, '#', sizeof line);
+    CHECK(buildCommandLine(line, kCommandLineSize, "C:\\SYS", "A B") == 23);
+    CHECK(std::string(line) == "C:\\SYS\\vkclient.exe A B");
+    CHECK(buildCommandLine(line, kCommandLineSize, "C:\\S", std::string(300, 'x').c_str()) == 318);
+    CHECK(std::string(line + kCommandLineSize - 1, 9) == std::string(1, '\0') + "########");
 }

@@ -1,307 +1,174 @@
-// Install locations against Wine's own registry, profile reader and
-// directories.
+// Install locations and file fingerprints against Wine's own registry,
+// profile reader, directories and files.
 #include <string.h>
-
-#include <string>
 
 #include <doctest/doctest.h>
 #include <windows.h>
 
+#include "exchange/fingerprint.h"
 #include "exchange/locations.h"
 #include "exchange/log.h"
-#include "fake_browser.h"
+#include "exchange_support.h"
 #include "host/instance.h"
-#include "prefix_state.h"
 #include "wine_files.h"
 
-static std::string systemDirectory()
-{
-    char dir[MAX_PATH];
-    UINT n = GetSystemDirectoryA(dir, sizeof dir);
-    return std::string(dir, n < sizeof dir ? n : 0);
-}
-
-// A record whose path fields hold a pattern, so stale or unterminated
-// contents show.
-static PluginInstance patternedRecord()
-{
-    PluginInstance record;
-    memset(&record, 0xA5, sizeof record);
-    return record;
-}
-
-// The log after the opening line.
-static std::vector<std::string> messages()
-{
-    std::vector<std::string> lines = logLines();
-    if (!lines.empty())
-        lines.erase(lines.begin());
-    return lines;
-}
-
-static std::string lastMessage()
-{
-    std::vector<std::string> lines = messages();
-    return lines.empty() ? "(nothing logged)" : lines.back();
-}
-
-TEST_CASE("initPaths reads the components key")
+TEST_CASE("initPaths reads the components key and the game's StartIn")
 {
     ServiceIniGuard ini;
     ComponentsKeyGuard key;
-    PluginInstance record = patternedRecord();
-
-    const char* const absent = nullptr;
-    const std::string p300(300, 'p');
-    struct Case {
-        const char* what;
-        const char* systemPath;  // absent: no such value
-        const char* pluginPath;
-        const char* game;
-        std::string lastLine;
-    };
-    const Case cases[] = {
-        {"no SystemPath", absent, "C:\\Plug", "chess", "RegQueryValueEx (SystemPath) Failed"},
-        // the service's own names need no PlugInPath either, yet it must be there
-        {"no PlugInPath", "C:\\Velkor", absent, "VelkorNet", "RegQueryValueEx (PlugInPath) Failed"},
-        {"PlugInPath too long", "C:\\Velkor", p300.c_str(), "chess",
-         "RegQueryValueEx (PlugInPath) Failed"},
-    };
-    for (const Case& c : cases) {
-        const std::string what = c.what;
-        CAPTURE(what);
-        key.create();
-        if (c.systemPath)
-            key.setString("SystemPath", c.systemPath);
-        if (c.pluginPath)
-            key.setString("PlugInPath", c.pluginPath);
-        openLog();
-        CHECK(initPaths(&record, c.game) == 0);
-        CHECK(lastMessage() == c.lastLine);
-        key.remove();
-    }
-
-    openLog();
-    CHECK(initPaths(&record, "chess") == 0);
-    CHECK(messages() == std::vector<std::string>{"In initPaths; got chess", "RegOpenKeyEx Failed"});
-
-    key.setString("SystemPath", "C:\\Velkor");
-    key.setString("PlugInPath", "C:\\Program Files\\Browser\\Plugins");
-    CHECK(initPaths(&record, "chess") == 1);
-    CHECK(std::string(record.systemPath) == "C:\\Velkor");
-    CHECK(std::string(record.pluginPath) == "C:\\Program Files\\Browser\\Plugins");
-}
-
-TEST_CASE("registry values are terminated within their field")
-{
-    ServiceIniGuard ini;
-    ComponentsKeyGuard key;
-    key.setString("PlugInPath", "C:\\Plug");
-    openLog();
-
-    struct Case {
-        const char* what;
-        std::string bytes;
-        unsigned long type;
-        int result;
-        std::string systemPath;
-    };
+    ini.write("[VelkorNet]\r\nStartIn=C:\\Else\r\n[Velk]\r\nStartIn=C:\\Velk\r\n"
+              "[Blank]\r\nStartIn=\r\n[NoStart]\r\nX=1\r\n");
     const std::string x255(255, 'x'), x256(256, 'x');
-    const Case cases[] = {
-        // 0: binary bytes come back without a terminator
-        {"short, unterminated", "C:\\SYS", REG_BINARY, 1, "C:\\SYS"},
-        // 1: room for the terminator after the last byte
-        {"255 bytes, unterminated", x255, REG_BINARY, 1, x255},
-        // 2: fills the field: there is no room for a terminator
-        {"256 bytes, unterminated", x256, REG_BINARY, 0, ""},
-        // 3: a string that fits exactly with its terminator
-        {"255 characters and terminator", x255 + '\0', REG_SZ, 1, x255},
-        // 4: one character more: the registry refuses it
-        {"256 characters and terminator", x256 + '\0', REG_SZ, 0, ""},
-        // 5: a string stored without its terminator
-        {"string without terminator", "C:\\SYS", REG_SZ, 1, "C:\\SYS"},
-        // 6: an empty value
-        {"empty", "", REG_BINARY, 1, ""},
-        // 7: bytes after an inner terminator are not part of the text
-        {"inner terminator", std::string("C:\\A\0junk", 9), REG_BINARY, 1, "C:\\A"},
+    const std::string noSystem = "RegQueryValueEx (SystemPath) Failed";
+    const std::string noPlugin = "RegQueryValueEx (PlugInPath) Failed";
+    struct Case {
+        std::string system;  // SystemPath's bytes as stored, unterminated
+        const char* plugin;  // null: no PlugInPath
+        const char* game;
+        int result;
+        std::string startIn;
+        std::string logged;  // the last line; "": none after "In initPaths"
     };
-    for (const Case& c : cases) {
-        const std::string what = c.what;
-        CAPTURE(what);
-        key.setValue("SystemPath", c.bytes, c.type);
-        PluginInstance record = patternedRecord();
-        CHECK(initPaths(&record, "VelkorNet") == c.result);
-        CHECK(memchr(record.systemPath, '\0', sizeof record.systemPath) != nullptr);
+    const Case cases[] = {
+        {"", nullptr, "Chess", 0, "", "RegOpenKeyEx Failed"},  // 0: no key at all
+        {"", "C:\\P", "Chess", 0, "", noSystem},               // 1: no SystemPath
+        // 2-3: the service's own names need no PlugInPath, yet it must be there
+        {"C:\\V", nullptr, "VelkorNet", 0, "", noPlugin},
+        {"C:\\V", x256.c_str(), "VelkorNet", 0, "", noPlugin},
+        // 4-5: values are terminated within their field, or refused when there is no room
+        {x255, "C:\\P", "VelkorNet", 1, x255, ""},
+        {x256, "C:\\P", "VelkorNet", 0, "", noSystem},
+        // 6: the service's own names start in systemPath; their INI section is not read
+        {"C:\\V", "C:\\P", "VELKORnet", 1, "C:\\V", ""},
+        {"C:\\V", "C:\\P", "Velk", 1, "C:\\Velk", "Path is C:\\Velk"},  // 7: too short for that
+        // 8-9: no StartIn gives Error
+        {"C:\\V", "C:\\P", "NoStart", 1, "Error", "Path is Error"},
+        {"C:\\V", "C:\\P", "NoSection", 1, "Error", "Path is Error"},
+        {"C:\\V", "C:\\P", "Blank", 0, "", "GetPrivateProfileString failed"},  // 10
+        {"C:\\V", "C:\\P", nullptr, 1, "Error", "Path is Error"},  // 11: no INI file at all
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {
+        const Case& c = cases[i];
+        CAPTURE(i);
+        key.remove();
+        if (!c.system.empty())
+            key.setValue("SystemPath", c.system, REG_BINARY);
+        if (c.plugin)
+            key.setString("PlugInPath", c.plugin);
+        if (!c.game)
+            ini.remove();
+        const std::string game = c.game ? c.game : "Velk";
+        openLog();
+        PluginInstance record;
+        memset(&record, 0xA5, sizeof record);  // stale or unterminated contents show
+        CHECK(initPaths(&record, game.c_str()) == c.result);
         if (c.result) {
-            CHECK(std::string(record.systemPath) == c.systemPath);
-            CHECK(std::string(record.startIn) == c.systemPath);
-        } else {
-            CHECK(lastMessage() == "RegQueryValueEx (SystemPath) Failed");
+            REQUIRE(memchr(record.systemPath, '\0', sizeof record.systemPath) != nullptr);
+            CHECK(record.systemPath == c.system);
+            CHECK(record.pluginPath == std::string(c.plugin));
+            CHECK(record.startIn == c.startIn);
         }
+        CHECK(lastLines(1) == Lines{c.logged.empty() ? "In initPaths; got " + game : c.logged});
     }
 }
 
-TEST_CASE("initPaths finds a game's directory")
-{
-    ServiceIniGuard ini;
-    ComponentsKeyGuard key;
-    key.setString("SystemPath", "C:\\Velkor");
-    key.setString("PlugInPath", "C:\\Plug");
-    ini.write("[VelkorNet]\r\nStartIn=C:\\Elsewhere\r\n"
-              "[Velk]\r\nStartIn=C:\\Games\\Velk\r\n"
-              "[Chess]\r\nEXECUTECount=1\r\nStartIn=C:\\Games\\Chess\r\n"
-              "[Literal]\r\nStartIn=Error\r\n"
-              "[Blank]\r\nStartIn=\r\n"
-              "[NoStart]\r\nEXECUTECount=2\r\n");
-    openLog();
-    PluginInstance record = patternedRecord();
-
-    SUBCASE("the service's own names start in the system directory, without the INI file")
-    {
-        for (const char* game : {"VelkorNet", "VELKORnet", "velkor", "Velkor Lobby"}) {
-            const std::string shown = game;
-            CAPTURE(shown);
-            openLog();
-            CHECK(initPaths(&record, game) == 1);
-            CHECK(std::string(record.startIn) == "C:\\Velkor");
-            CHECK(messages() == std::vector<std::string>{std::string("In initPaths; got ") + game});
-        }
-    }
-    SUBCASE("a name shorter than the prefix is a game like any other")
-    {
-        CHECK(initPaths(&record, "Velk") == 1);
-        CHECK(std::string(record.startIn) == "C:\\Games\\Velk");
-        CHECK(lastMessage() == "Path is C:\\Games\\Velk");
-    }
-    SUBCASE("section names match without regard to case")
-    {
-        CHECK(initPaths(&record, "CHESS") == 1);
-        CHECK(std::string(record.startIn) == "C:\\Games\\Chess");
-        CHECK(messages() == std::vector<std::string>{"In initPaths; got CHESS",
-                                                     "Path is C:\\Games\\Chess"});
-    }
-    SUBCASE("no StartIn gives Error, the same as a StartIn of Error")
-    {
-        for (const char* game : {"NoStart", "NoSection", "Literal"}) {
-            const std::string shown = game;
-            CAPTURE(shown);
-            CHECK(initPaths(&record, game) == 1);
-            CHECK(std::string(record.startIn) == "Error");
-            CHECK(lastMessage() == "Path is Error");
-        }
-    }
-    SUBCASE("no INI file gives Error")
-    {
-        ini.remove();
-        CHECK(initPaths(&record, "Chess") == 1);
-        CHECK(std::string(record.startIn) == "Error");
-        CHECK(lastMessage() == "Path is Error");
-    }
-    SUBCASE("an empty StartIn fails")
-    {
-        CHECK(initPaths(&record, "Blank") == 0);
-        CHECK(lastMessage() == "GetPrivateProfileString failed");
-    }
-}
-
-TEST_CASE("manifest lines resolve against the game's and the system's directories")
+TEST_CASE("manifest lines resolve within the path buffer")
 {
     openLog();
-    PluginInstance record = patternedRecord();
+    PluginInstance record;
     strcpy(record.startIn, "C:\\GAME");
     strcpy(record.pluginPath, "C:\\P");
-    const std::string sys = systemDirectory(), win = windowsDirectory();
-    REQUIRE(!sys.empty());
-    REQUIRE(!win.empty());
-
+    char dir[MAX_PATH];
+    const std::string sys(dir, GetSystemDirectoryA(dir, sizeof dir)), win = windowsDirectory();
+    const std::string f251(251, 'f'), t255(255, 't'), illegal = "Illegal path";
     struct Case {
-        const char* line;
-        std::string path;
+        std::string line;
+        int result;
+        std::string expected;  // the path, or the line a refusal logs
     };
     const Case cases[] = {
-        {"data\\a.dat", "C:\\GAME\\data\\a.dat"},  // 0: one backslash between
-        {"", "C:\\GAME\\"},                        // 1: an empty line still gets it
-        {"a>b", "C:\\GAME\\a>b"},                  // 2: '>' means nothing in a plain line
-        {"name\r", "C:\\GAME\\name\r"},            // 3: nothing is trimmed
-        {"<WINDOWS>\\a.ini", win + "\\a.ini"},     // 4
-        {"<WINDOWS>a.ini", win + "a.ini"},         // 5: no separator added
-        {"<plugin>\\b.dll", "C:\\P\\b.dll"},       // 6: any case
-        {"<PLUG>\\b.dll", "C:\\P\\b.dll"},         // 7: a macro may be shortened
-        {"<WINSYS>\\k.dll", sys + "\\k.dll"},      // 8
-        {"<winsys>", sys},                         // 9
-        {"<WIN>x", sys + "x"},                     // 10: the first row that fits wins
-        {"<>x", sys + "x"},                        // 11
-        {"<PLUGIN>>x", "C:\\P>x"},                 // 12: only the first '>' closes
+        {"data\\a.dat", 1, "C:\\GAME\\data\\a.dat"},  // 0: one backslash between
+        {"name\r", 1, "C:\\GAME\\name\r"},            // 1: nothing is trimmed
+        {"<WINDOWS>\\a.ini", 1, win + "\\a.ini"},
+        {"<WINDOWS>a.ini", 1, win + "a.ini"},    // 3: no separator added
+        {"<plugin>\\b.dll", 1, "C:\\P\\b.dll"},  // 4: any case
+        {"<PLUG>\\b.dll", 1, "C:\\P\\b.dll"},    // 5: a macro may be shortened
+        {"<WINSYS>\\k.dll", 1, sys + "\\k.dll"},
+        {"<WIN>x", 1, sys + "x"},  // 7: the first row that fits wins
+        {"<X>y", 0, illegal},
+        {"<abc", 0, illegal},
+        {"<WINSYSTEM>\\a", 0, illegal},
+        // 11-14: 259 characters fit; one more is refused, not cut to name another file
+        {f251, 1, "C:\\GAME\\" + f251},
+        {f251 + "f", 0, "Path too long: C:\\GAME\\" + f251 + "f"},
+        {"<PLUGIN>" + t255, 1, "C:\\P" + t255},
+        {"<PLUGIN>" + t255 + "t", 0, "Path too long: C:\\P" + t255 + "t"},
     };
     for (const Case& c : cases) {
-        const std::string line = c.line;
-        CAPTURE(line);
-        char path[kPathSize];
+        CAPTURE(c.line);
+        char path[kPathSize + 8];  // a guard behind the path that must stay untouched
         memset(path, 0x5A, sizeof path);
-        CHECK(resolveManifestPath(&record, c.line, path) == 1);
-        CHECK(std::string(path) == c.path);
-    }
-
-    for (const char* line : {"<X>y", "<abc", "<WINSYSTEM>\\a", "<WINDOWSX>\\a", "<PLUGINS>", "<"}) {
-        const std::string shown = line;
-        CAPTURE(shown);
-        char path[kPathSize];
-        CHECK(resolveManifestPath(&record, line, path) == 0);
-        CHECK(lastMessage() == "Illegal path");
+        CHECK(resolveManifestPath(&record, c.line.c_str(), path) == c.result);
+        CHECK(std::string(path + kPathSize, 8) == std::string(8, 0x5A));
+        CHECK((c.result ? std::string(path) : lastLines(1)[0]) == c.expected);
     }
 }
 
-TEST_CASE("a resolved path that does not fit is refused, not shortened")
+TEST_CASE("a file's fingerprint is the CRC of its head and its size, or 0")
 {
-    openLog();
-    PluginInstance record = patternedRecord();
-    const std::string startIn(200, 'd');
-    strcpy(record.startIn, startIn.c_str());
-    const std::string plugin(250, 'p');
-    strcpy(record.pluginPath, plugin.c_str());
-
-    // Room for the path and a guard behind it that must stay untouched.
-    char buffer[kPathSize + 8];
-    auto resolve = [&](const std::string& line) {
-        memset(buffer, 0x5A, sizeof buffer);
-        return resolveManifestPath(&record, line.c_str(), buffer);
+    // A file that starts with head and has size bytes: a hole after the head.
+    auto makeFile = [](const char* path, const std::string& head, int64_t size) {
+        FILE* f = fopen(path, "wb");
+        REQUIRE((f && fwrite(head.data(), 1, head.size(), f) == head.size()));
+        CHECK((size == int64_t(head.size()) || (!_fseeki64(f, size - 1, SEEK_SET) && fputc(0, f) == 0)));
+        fclose(f);
+        return std::string(path);
     };
-    auto guardIntact = [&] {
-        for (size_t i = kPathSize; i < sizeof buffer; i++)
-            if (buffer[i] != 0x5A)
-                return false;
-        return true;
+    const std::string abc = makeFile("C:\\vk abc", "abc", 3);
+    const std::string notFound = "CreateFile failed assuming file not found; error=";
+    const Lines abcLines = {"realSize = 3", "checksum = 1219131554", "returned checksum = 12191315543"};
+    struct Case {
+        std::string path;
+        DWORD access, share;  // of a handle another program holds on the file; 0: none
+        int result;
+        std::string text;  // the fingerprint
+        Lines logged;      // after "Awake, about to map file <path>"
     };
-
-    SUBCASE("plain lines")
-    {
-        const std::string fits(kPathSize - 1 - startIn.size() - 1, 'f');
-        CHECK(resolve(fits) == 1);
-        CHECK(std::string(buffer) == startIn + "\\" + fits);
-        CHECK(guardIntact());
-
-        CHECK(resolve(fits + "g") == 0);
-        CHECK(buffer[0] == '\0');
-        CHECK(guardIntact());
-        CHECK(lastMessage() == "Path too long: " + startIn + "\\" + fits + "g");
-
-        // A whole manifest line of the report's size.
-        CHECK(resolve(std::string(259, 'L')) == 0);
-        CHECK(guardIntact());
+    const Case cases[] = {
+        {abc, 0, 0, 1, "12191315543", abcLines},
+        {abc, GENERIC_READ, FILE_SHARE_READ, 1, "12191315543", abcLines},  // 1: readers may share
+        // 2: a ten-digit CRC and a ten-digit size: twenty characters, reported whole
+        {makeFile("C:\\vk 4e9", std::string(1024, 'a'), 4000000000LL), 0, 0, 1,
+         "26194053514000000000", {"realSize = 4000000000", "checksum = 2619405351",
+                                  "returned checksum = 26194053514000000000"}},
+        {"C:\\vk none", 0, 0, 1, "0", {notFound + "2"}},
+        {"C:\\vk none\\a", 0, 0, 1, "0", {notFound + "3"}},
+        {abc, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 1, "0", {notFound + "32"}},
+        {makeFile("C:\\vk empty", "", 0), 0, 0, 0, "",
+         {"realSize = 0", "CreateFileMapping failed"}},
+        // 7: 0xFFFFFFFF is the size query's failure
+        {makeFile("C:\\vk huge", "abc", 0xFFFFFFFFLL), 0, 0, 0, "",
+         {"realSize = 4294967295", "GetFileSize failed"}},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.path);
+        HANDLE other = c.access ? CreateFileA(c.path.c_str(), c.access, c.share, nullptr,
+                                              OPEN_EXISTING, 0, nullptr)
+                                : INVALID_HANDLE_VALUE;
+        openLog();
+        char slot[kChecksumSize + 8];  // a guard behind the slot that must stay untouched
+        memset(slot, 0x5A, sizeof slot);
+        int32_t length = -7;
+        CHECK(CheckSumFile(c.path.c_str(), slot, &length) == c.result);
+        CloseHandle(other);
+        CHECK(std::string(slot + kChecksumSize, 8) == std::string(8, 0x5A));
+        if (c.result)
+            CHECK((slot == c.text && length == int32_t(c.text.size())));
+        Lines expected = c.logged;
+        expected.insert(expected.begin(), "Awake, about to map file " + c.path);
+        CHECK(logBody() == expected);
     }
-    SUBCASE("macro lines")
-    {
-        const std::string fits(kPathSize - 1 - plugin.size(), 't');
-        CHECK(resolve("<PLUGIN>" + fits) == 1);
-        CHECK(std::string(buffer) == plugin + fits);
-
-        CHECK(resolve("<PLUGIN>" + fits + "u") == 0);
-        CHECK(guardIntact());
-        CHECK(lastMessage() == "Path too long: " + plugin + fits + "u");
-
-        const std::string win = windowsDirectory();
-        CHECK(resolve("<WINDOWS>" + std::string(kPathSize - win.size(), 'w')) == 0);
-        CHECK(guardIntact());
-        CHECK(resolve("<WINDOWS>" + std::string(kPathSize - 1 - win.size(), 'w')) == 1);
-    }
+    // Every handle was closed: each file can be removed at once.
+    for (const char* path : {"C:\\vk abc", "C:\\vk 4e9", "C:\\vk empty", "C:\\vk huge"})
+        CHECK(DeleteFileA(path));
 }

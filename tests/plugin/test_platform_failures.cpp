@@ -1,141 +1,102 @@
-// Install locations and fingerprints over a scripted system: the failures
-// Wine does not give on request, and the handles left behind on each road.
-#include <stdio.h>
+// Install locations and fingerprints over a scripted system, for the
+// failures Wine gives only when it is broken: no system directory, a mapping
+// refused for a file that has bytes, a view or a handle that will not close.
 #include <string.h>
-
-#include <string>
-#include <vector>
 
 #include <doctest/doctest.h>
 
 #include "exchange/fingerprint.h"
+#include "exchange/fingerprint_platform.h"
 #include "exchange/locations.h"
+#include "exchange/locations_platform.h"
 #include "exchange/log.h"
 #include "host/instance.h"
-#include "scripted_platform.h"
 #include "wine_files.h"
 
-static const char kLogPath[] = "platform_failures.log";
+using Lines = std::vector<std::string>;
 
-// A fresh log of this program's own, beside it.
-static void startLog()
+// The system's call that fails in the current case, and the handles and
+// views given out and not yet given back. The one file there is holds "abc".
+enum Call { kNothing, kSystemDir, kWindowsDir, kMapping, kView, kUnmap, kCloseMap, kCloseFile };
+static Call failing;
+static int handlesOpen;
+static int file, mapping;  // handles are their addresses
+
+static unsigned directory(char* dir, Call call)
 {
-    if (logFile)
-        fclose(logFile);
-    logFile = fopen(kLogPath, "w");
-    REQUIRE(logFile);
-    setvbuf(logFile, nullptr, _IONBF, 0);
+    strcpy(dir, "C:\\D");
+    return failing == call ? 0 : 4;
 }
 
-static std::vector<std::string> loggedLines()
+template <typename T>
+static T* handOut(T* handle)
 {
-    return readLines(kLogPath);
+    handlesOpen++;
+    return handle;
 }
 
-TEST_CASE("manifest paths when a system directory is unavailable")
+void* openComponentsKey(void) { return nullptr; }
+int readKeyValue(void*, const char*, char*, unsigned) { return 0; }
+void closeComponentsKey(void*) {}
+unsigned readStartIn(const char*, char*, unsigned) { return 0; }
+unsigned readSystemDirectory(char* dir, unsigned) { return directory(dir, kSystemDir); }
+unsigned readWindowsDirectory(char* dir, unsigned) { return directory(dir, kWindowsDir); }
+void* openFileForReading(const char*, uint32_t*) { return handOut(&file); }
+uint32_t fileSizeLow(void*) { return 3; }
+void* mapFileReadOnly(void*) { return failing == kMapping ? nullptr : handOut(&mapping); }
+const unsigned char* viewHead(void*, uint32_t length)
 {
-    ScriptedPlatform& system = resetPlatform();
-    startLog();
-    PluginInstance record;
-    memset(&record, 0, sizeof record);
-    strcpy(record.startIn, "C:\\GAME");
-    char path[kPathSize];
-
-    SUBCASE("no system directory")
-    {
-        system.systemDirectoryFails = true;
-        CHECK(resolveManifestPath(&record, "<WINSYS>\\a.dll", path) == 0);
-        CHECK(loggedLines() == std::vector<std::string>{"Couldn't GetSystemDirectory"});
-    }
-    SUBCASE("no Windows directory")
-    {
-        system.windowsDirectoryFails = true;
-        CHECK(resolveManifestPath(&record, "<WINDOWS>\\a.ini", path) == 0);
-        CHECK(loggedLines() == std::vector<std::string>{"Couldn't GetWindowsDirectory"});
-    }
+    static const unsigned char bytes[] = "abc";
+    return failing == kView || length != 3 ? nullptr : handOut(bytes);
+}
+int releaseView(const unsigned char*)
+{
+    handlesOpen--;
+    return failing != kUnmap;
+}
+int closeFileHandle(void* handle)
+{
+    handlesOpen--;
+    return failing != (handle == &file ? kCloseFile : kCloseMap);
 }
 
-struct Outcome {
-    int result;
-    std::string checksum;
-    int32_t length;
-};
-
-static Outcome checkSum()
+TEST_CASE("failures of the system's calls are logged, and nothing is left open")
 {
-    char slot[kChecksumSize];
-    memset(slot, 0x5A, sizeof slot);
-    Outcome o;
-    o.length = -7;
-    o.result = CheckSumFile("C:\\GAME\\a.dat", slot, &o.length);
-    o.checksum = std::string(slot, strnlen(slot, sizeof slot));
-    return o;
-}
-
-TEST_CASE("fingerprints when mapping or releasing fails")
-{
-    ScriptedPlatform& system = resetPlatform();
     struct Case {
-        const char* what;
-        bool ScriptedPlatform::*fails;
+        Call failing;
         int result;
-        std::vector<std::string> lastLines;
+        Lines logged;  // the last lines
     };
+    const std::string done = "returned checksum = 12191315543";
     const Case cases[] = {
-        {"mapping refused", &ScriptedPlatform::mappingFails, 0,
-         {"realSize = 3", "CreateFileMapping failed"}},
-        {"view refused", &ScriptedPlatform::viewFails, 0, {"realSize = 3", "MapViewOfFile failed"}},
-        {"unmapping fails", &ScriptedPlatform::unmapFails, 1,
-         {"returned checksum = 12191315543", "UnmapViewOfFile failed"}},
-        {"the mapping will not close", &ScriptedPlatform::mappingCloseFails, 1,
-         {"returned checksum = 12191315543", "CloseHandle (map) failed"}},
-        {"the file will not close", &ScriptedPlatform::fileCloseFails, 1,
-         {"returned checksum = 12191315543", "CloseHandle (file) failed"}},
+        {kSystemDir, 0, {"Couldn't GetSystemDirectory"}},
+        {kWindowsDir, 0, {"Couldn't GetWindowsDirectory"}},
+        {kMapping, 0, {"realSize = 3", "CreateFileMapping failed"}},
+        {kView, 0, {"realSize = 3", "MapViewOfFile failed"}},
+        {kUnmap, 1, {done, "UnmapViewOfFile failed"}},
+        {kCloseMap, 1, {done, "CloseHandle (map) failed"}},
+        {kCloseFile, 1, {done, "CloseHandle (file) failed"}},
     };
     for (const Case& c : cases) {
-        const std::string what = c.what;
-        CAPTURE(what);
-        resetPlatform();
-        system.bytes = "abc";
-        system.size = 3;
-        system.*c.fails = true;
-        startLog();
-        Outcome o = checkSum();
-        CHECK(o.result == c.result);
-        if (c.result) {
-            CHECK(o.checksum == "12191315543");
-            CHECK(o.length == 11);
+        CAPTURE(c.failing);
+        failing = c.failing;
+        handlesOpen = 0;
+        logFile = fopen("platform_failures.log", "w");  // its own log: no lock needed
+        setvbuf(logFile, nullptr, _IONBF, 0);
+        if (c.failing == kSystemDir || c.failing == kWindowsDir) {
+            PluginInstance record;
+            char path[kPathSize];
+            const char* line = c.failing == kSystemDir ? "<WINSYS>\\a.dll" : "<WINDOWS>\\a.ini";
+            CHECK(resolveManifestPath(&record, line, path) == 0);
+        } else {
+            char checksum[kChecksumSize];
+            int32_t length = 0;
+            CHECK(CheckSumFile("C:\\a.dat", checksum, &length) == c.result);
+            CHECK((!c.result || (checksum == std::string("12191315543") && length == 11)));
         }
-        std::vector<std::string> lines = loggedLines();
-        REQUIRE(lines.size() >= 2);
-        CHECK(std::vector<std::string>(lines.end() - 2, lines.end()) == c.lastLines);
-        CHECK(system.handlesOpen == 0);
-        CHECK(system.viewsOpen == 0);
-    }
-}
-
-TEST_CASE("fingerprints over a scripted file")
-{
-    ScriptedPlatform& system = resetPlatform();
-    system.bytes = "abc";
-    system.size = 3;
-    startLog();
-
-    SUBCASE("a size query that fails")
-    {
-        system.size = 0xFFFFFFFFu;
-        CHECK(checkSum().result == 0);
-        CHECK(loggedLines() == std::vector<std::string>{"Awake, about to map file C:\\GAME\\a.dat",
-                                                        "realSize = 4294967295",
-                                                        "GetFileSize failed"});
-        CHECK(system.handlesOpen == 0);
-    }
-    SUBCASE("a size that is a multiple of 4 GiB has an empty head, not a view of everything")
-    {
-        system.size = 0;
-        Outcome o = checkSum();
-        CHECK(o.result == 1);
-        CHECK(o.checksum == "42949672950");
-        CHECK(system.viewLength == 1);
+        fclose(logFile);
+        Lines lines = readLines("platform_failures.log");
+        CHECK(Lines(lines.end() - long(c.logged.size()), lines.end()) == c.logged);
+        CHECK(handlesOpen == 0);
     }
 }
