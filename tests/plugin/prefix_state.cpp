@@ -1,5 +1,7 @@
 #include "prefix_state.h"
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include "wine_files.h"
@@ -11,14 +13,13 @@ static const char kKey[] = "Software\\Velkor Games Online\\Velkor System Compone
 // Copies the tree at from to to, then deletes it; false when there is none.
 static bool moveKey(const char* from, const char* to)
 {
-    HKEY source, target;
+    HKEY source, target = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, from, 0, KEY_READ, &source) != ERROR_SUCCESS)
         return false;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, to, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target,
-                        nullptr) == ERROR_SUCCESS) {
-        RegCopyTreeA(source, nullptr, target);
-        RegCloseKey(target);
-    }
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, to, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target,
+                    nullptr);
+    RegCopyTreeA(source, nullptr, target);
+    RegCloseKey(target);
     RegCloseKey(source);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, from);
     return true;
@@ -40,13 +41,7 @@ void ComponentsKeyGuard::remove()
 
 void ComponentsKeyGuard::setValue(const char* name, const std::string& bytes, unsigned long type)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                   DWORD(bytes.size()));
-    RegCloseKey(key);
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, name, type, bytes.data(), DWORD(bytes.size()));
 }
 
 void ComponentsKeyGuard::setString(const char* name, const std::string& text)
@@ -75,4 +70,58 @@ void ServiceIniGuard::write(const std::string& text)
     else
         writeBinaryFile(path, text);
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, "velkorgo.ini");
+}
+
+static const char kReport[] = "C:\\vkclient-report.txt";
+static const std::string kSystem = "C:\\vk system", kGame = "C:\\vk game";
+static const char* const kFiles[] = {"C:\\vk system\\vkclient.exe", "C:\\vk game\\a.exe",
+                                     "C:\\vk game\\b dat", "C:\\vk game\\empty.dat"};
+
+InstalledService::InstalledService()
+{
+    key.setString("SystemPath", kSystem);
+    key.setString("PlugInPath", "C:\\vkplugins");
+    ini.write("[iTestGame]\r\nStartIn=" + kGame +
+              "\r\n[iNoStart]\r\nEXECUTECount=1\r\n[iEmptyStart]\r\nStartIn=\r\n");
+    CreateDirectoryA(kSystem.c_str(), nullptr);
+    CreateDirectoryA(kGame.c_str(), nullptr);
+    // The stand-in is built beside the test program.
+    char self[MAX_PATH];
+    std::string standIn(self, GetModuleFileNameA(nullptr, self, sizeof self));
+    standIn = standIn.substr(0, standIn.rfind('\\') + 1) + "vkclient.exe";
+    CopyFileA(standIn.c_str(), kFiles[0], FALSE);
+    writeBinaryFile(kFiles[1], "abc");
+    writeBinaryFile(kFiles[2], std::string(2000, 'a'));
+    writeBinaryFile(kFiles[3], "");
+    SetEnvironmentVariableA("VKCLIENT_REPORT", kReport);
+}
+
+InstalledService::~InstalledService()
+{
+    // A launched stand-in may still be closing its image; give it a moment.
+    for (int i = 0; i < 50 && !DeleteFileA(kFiles[0]); i++)
+        Sleep(20);
+    for (const char* file : kFiles)
+        removeFile(file);
+    RemoveDirectoryA(kSystem.c_str());
+    RemoveDirectoryA(kGame.c_str());
+}
+
+Lines waitForLaunch()
+{
+    for (int i = 0; i < 200; i++) {
+        Lines lines = readLines(kReport);
+        if (lines.size() >= 2) {
+            removeFile(kReport);
+            return lines;
+        }
+        Sleep(50);
+    }
+    return {};
+}
+
+Lines lastLines(size_t n)
+{
+    Lines lines = readLines(windowsDirectory() + "\\versioning.log");
+    return Lines(lines.end() - long(std::min(n, lines.size())), lines.end());
 }

@@ -2,14 +2,16 @@
 // profile reader, directories and files.
 #include <string.h>
 
+#include <fstream>
+
 #include <doctest/doctest.h>
 #include <windows.h>
 
 #include "exchange/fingerprint.h"
 #include "exchange/locations.h"
 #include "exchange/log.h"
-#include "exchange_support.h"
 #include "host/instance.h"
+#include "prefix_state.h"
 #include "wine_files.h"
 
 TEST_CASE("initPaths reads the components key and the game's StartIn")
@@ -89,16 +91,15 @@ TEST_CASE("manifest lines resolve within the path buffer")
     const Case cases[] = {
         {"data\\a.dat", 1, "C:\\GAME\\data\\a.dat"},  // 0: one backslash between
         {"name\r", 1, "C:\\GAME\\name\r"},            // 1: nothing is trimmed
-        {"<WINDOWS>\\a.ini", 1, win + "\\a.ini"},
-        {"<WINDOWS>a.ini", 1, win + "a.ini"},    // 3: no separator added
-        {"<plugin>\\b.dll", 1, "C:\\P\\b.dll"},  // 4: any case
-        {"<PLUG>\\b.dll", 1, "C:\\P\\b.dll"},    // 5: a macro may be shortened
+        {"<WINDOWS>a.ini", 1, win + "a.ini"},    // 2: no separator added
+        {"<plugin>\\b.dll", 1, "C:\\P\\b.dll"},  // 3: any case
+        {"<PLUG>\\b.dll", 1, "C:\\P\\b.dll"},    // 4: a macro may be shortened
         {"<WINSYS>\\k.dll", 1, sys + "\\k.dll"},
-        {"<WIN>x", 1, sys + "x"},  // 7: the first row that fits wins
+        {"<WIN>x", 1, sys + "x"},  // 6: the first row that fits wins
         {"<X>y", 0, illegal},
         {"<abc", 0, illegal},
         {"<WINSYSTEM>\\a", 0, illegal},
-        // 11-14: 259 characters fit; one more is refused, not cut to name another file
+        // 10-13: 259 characters fit; one more is refused, not cut to name another file
         {f251, 1, "C:\\GAME\\" + f251},
         {f251 + "f", 0, "Path too long: C:\\GAME\\" + f251 + "f"},
         {"<PLUGIN>" + t255, 1, "C:\\P" + t255},
@@ -120,33 +121,32 @@ TEST_CASE("a file's fingerprint is the CRC of its head and its size, or 0")
     auto makeFile = [](const char* path, const std::string& head, int64_t size) {
         FILE* f = fopen(path, "wb");
         REQUIRE((f && fwrite(head.data(), 1, head.size(), f) == head.size()));
-        CHECK((size == int64_t(head.size()) || (!_fseeki64(f, size - 1, SEEK_SET) && fputc(0, f) == 0)));
+        if (size > int64_t(head.size()))
+            CHECK((_fseeki64(f, size - 1, SEEK_SET) == 0 && fputc(0, f) == 0));
         fclose(f);
         return std::string(path);
     };
     const std::string abc = makeFile("C:\\vk abc", "abc", 3);
     const std::string notFound = "CreateFile failed assuming file not found; error=";
-    const Lines abcLines = {"realSize = 3", "checksum = 1219131554", "returned checksum = 12191315543"};
     struct Case {
         std::string path;
         DWORD access, share;  // of a handle another program holds on the file; 0: none
         int result;
         std::string text;  // the fingerprint
-        Lines logged;      // after "Awake, about to map file <path>"
+        Lines logged;      // the last lines
     };
     const Case cases[] = {
-        {abc, 0, 0, 1, "12191315543", abcLines},
-        {abc, GENERIC_READ, FILE_SHARE_READ, 1, "12191315543", abcLines},  // 1: readers may share
-        // 2: a ten-digit CRC and a ten-digit size: twenty characters, reported whole
+        {abc, 0, 0, 1, "12191315543",
+         {"realSize = 3", "checksum = 1219131554", "returned checksum = 12191315543"}},
+        // 1: a ten-digit CRC and a ten-digit size: twenty characters, reported whole
         {makeFile("C:\\vk 4e9", std::string(1024, 'a'), 4000000000LL), 0, 0, 1,
          "26194053514000000000", {"realSize = 4000000000", "checksum = 2619405351",
                                   "returned checksum = 26194053514000000000"}},
         {"C:\\vk none", 0, 0, 1, "0", {notFound + "2"}},
-        {"C:\\vk none\\a", 0, 0, 1, "0", {notFound + "3"}},
         {abc, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 1, "0", {notFound + "32"}},
         {makeFile("C:\\vk empty", "", 0), 0, 0, 0, "",
          {"realSize = 0", "CreateFileMapping failed"}},
-        // 7: 0xFFFFFFFF is the size query's failure
+        // 5: 0xFFFFFFFF is the size query's failure
         {makeFile("C:\\vk huge", "abc", 0xFFFFFFFFLL), 0, 0, 0, "",
          {"realSize = 4294967295", "GetFileSize failed"}},
     };
@@ -164,11 +164,26 @@ TEST_CASE("a file's fingerprint is the CRC of its head and its size, or 0")
         CHECK(std::string(slot + kChecksumSize, 8) == std::string(8, 0x5A));
         if (c.result)
             CHECK((slot == c.text && length == int32_t(c.text.size())));
-        Lines expected = c.logged;
-        expected.insert(expected.begin(), "Awake, about to map file " + c.path);
-        CHECK(logBody() == expected);
+        CHECK(lastLines(c.logged.size()) == c.logged);
     }
     // Every handle was closed: each file can be removed at once.
     for (const char* path : {"C:\\vk abc", "C:\\vk 4e9", "C:\\vk empty", "C:\\vk huge"})
         CHECK(DeleteFileA(path));
+}
+
+// Run by cksum_compare.sh where it left "expected": files, each with the
+// fingerprint the cksum utility gives it.
+TEST_CASE("fingerprints agree with the cksum utility" * doctest::skip())
+{
+    std::ifstream list("expected");
+    logFile = fopen("NUL", "w");  // no log: the test runs beside others
+    int count = 0;
+    for (std::string path, expected; list >> path >> expected; count++) {
+        CAPTURE(path);
+        char checksum[kChecksumSize];
+        int32_t length;
+        CHECK(std::string(CheckSumFile(path.c_str(), checksum, &length) ? checksum : "failed") ==
+              expected);
+    }
+    CHECK(count > 300);
 }
