@@ -10,8 +10,8 @@
 #include "exchange/controller.h"
 #include "exchange/request.h"
 #include "fake_browser.h"
-#include "prefix_state.h"
 #include "host/instance.h"
+#include "prefix_state.h"
 
 static const std::string kHeader =
     "Content-Type: application/x-www-form-urlencoded\nContent-Length: ";
@@ -81,7 +81,7 @@ TEST_CASE("reports of manifests that differ from the usual one")
         // 2: no StartIn: every entry is "0", even of a file that is there
         {9, "iNoStart;a.exe\n<WINDOWS>\\win.ini\n\n",
          std::string("junk=1&number=2&versions=a.exe=0;<WINDOWS>\\win.ini=0\0", 53)},
-        {9, "iNoStart;" + many + "\n", "junk=1&number=10000&versions=" + pairs},
+        {9, "iNoStart;" + many + "\n", "junk=1&number=10000&versions=" + pairs},  // 3
         // 4: a browser of minor version 8 refuses the post; the exchange goes on
         {8, "iTestGame;a.exe\n\n", ""},
     };
@@ -217,7 +217,7 @@ TEST_CASE("blocks built from the server's text stay within their size")
     strcpy(entry.checksum, "42949672954294967295");
     std::vector<VersionEntry> entries(50, entry);
     const int64_t capacity = requestCapacity(50, 50 * 259);
-    const int32_t length = 66 + 10 + 24 + 2 + 50 * (259 + 20 + 2);
+    const int32_t length = 66 + 10 + 24 + 2 + 50 * (259 + 20 + 2);  // header, body, pairs
     for (int64_t size : {capacity, int64_t(length) - 1}) {
         std::string block(size_t(size) + 8, '#');
         CHECK(layOutRequest(&block[0], size, entries.data(), 50, "50", 2147483647) ==
