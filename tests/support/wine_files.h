@@ -18,3 +18,6 @@ bool writeBinaryFile(const std::string& path, const std::string& bytes);
 
 // Removes a file, clearing a read-only attribute first; missing is fine.
 void removeFile(const std::string& path);
+
+// Removes a directory with everything in it, the same way.
+void removeTree(const std::string& path);

@@ -226,6 +226,7 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
         {"iempty", "Empty", "iempty", "iempty", kStarted},
         {"iletters", "Letters", "iletters", "iletters", kStarted},
     };
+    removeTree(kRoot);  // what an earlier run left, read-only files included
     CreateDirectoryA(kRoot.c_str(), nullptr);
     for (const Row& row : rows) {
         std::string dir = kRoot + "\\" + row.dir;
