@@ -15,7 +15,8 @@ if(NOT VK_SHIPPED)
 endif()
 
 function(vk_add_testbed)
-    add_test(NAME testbed_up COMMAND sh ${VK_TESTBED} up ${VK_WINE_DIR} ${VK_WINE_LOADER})
+    add_test(NAME testbed_up COMMAND sh ${VK_TESTBED} up ${VK_WINE_DIR} ${VK_WINE_LOADER}
+                                     $<TARGET_FILE:vkholddesktop>)
     add_test(NAME testbed_down COMMAND sh ${VK_TESTBED} down ${VK_WINE_DIR} ${VK_WINE_LOADER})
     set_tests_properties(testbed_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
     set_tests_properties(testbed_down PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)

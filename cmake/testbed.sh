@@ -1,7 +1,8 @@
 #!/bin/sh
-# testbed.sh up|down DIR LOADER
-# up: a fresh Wine prefix in DIR/prefix, an Xvfb screen at 96 DPI and one
-# persistent wineserver for it. Xvfb comes first because Wine binds to the X
+# testbed.sh up|down DIR LOADER [HOLDER]
+# up: a fresh Wine prefix in DIR/prefix, an Xvfb screen at 96 DPI, one
+# persistent wineserver for it and HOLDER, a program that keeps the Wine
+# desktop open until down. Xvfb comes first because Wine binds to the X
 # display when its server starts. down: stops both.
 set -u
 action=$1 dir=$(realpath -m "$2") loader=$3
@@ -45,7 +46,13 @@ up)
     echo ":$n" >"$dir/display"
     export DISPLAY=":$n"
     # The server's standard streams go nowhere, or ctest would wait for it.
-    "$wineserver" -p </dev/null >/dev/null 2>&1
+    # It refuses to start before the prefix directory exists; the loader would
+    # then start a server of its own that stops with the last program.
+    mkdir -p "$WINEPREFIX"
+    if ! "$wineserver" -p </dev/null >/dev/null 2>"$dir/wineserver.log"; then
+        echo "wineserver did not start; see $dir/wineserver.log" >&2
+        exit 1
+    fi
     if ! "$loader" wineboot -i </dev/null >"$dir/wineboot.log" 2>&1; then
         echo "wineboot failed; see $dir/wineboot.log" >&2
         exit 1
@@ -56,6 +63,12 @@ up)
     # Windows framed by Wine itself: with no window manager on this screen a
     # managed window would wait two seconds for one each time it is hidden.
     "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # Between two tests Wine would close the desktop (one second after the
+    # last program on it exits) and the next test's first window would wait
+    # up to ten seconds for a new explorer.exe, itself waiting for RpcSs.
+    if [ -n "${4:-}" ]; then
+        setsid "$loader" "$4" </dev/null >/dev/null 2>&1 &
+    fi
     echo "test bed ready: DISPLAY=:$n WINEPREFIX=$WINEPREFIX"
     ;;
 *)
