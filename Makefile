@@ -33,7 +33,7 @@ dist: build
 	@sh tools/dist/dist.sh
 
 bench: build
-	sh cmake/testbed.sh up build/bench /usr/lib/wine/wine64 >/dev/null
+	sh cmake/testbed.sh up build/bench /usr/lib/wine/wine64 build/x64/bin/vkholddesktop.exe >/dev/null
 	DISPLAY=$$(cat build/bench/display) WINEPREFIX=$$PWD/build/bench/prefix WINEDEBUG=-all \
 	    /usr/lib/wine/wine64 build/x64/tests/plugin/intake_bench.exe; \
 	    status=$$?; sh cmake/testbed.sh down build/bench /usr/lib/wine/wine64; exit $$status

@@ -22,11 +22,11 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 echo "== Starting a private Wine prefix and screen (build/demo/bed)"
-sh "$top/cmake/testbed.sh" up "$bed" "$loader" >/dev/null || exit 1
+sh "$top/cmake/testbed.sh" up "$bed" "$loader" "$BIN/vkholddesktop.exe" >/dev/null || exit 1
 WINE_RUN=$WORK/wine-run
 cat >"$WINE_RUN" <<RUN
 #!/bin/sh
-DISPLAY=$(cat "$bed/display") WINEPREFIX=$bed/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" exec $loader "\$@"
+DISPLAY=$(cat "$bed/display") WINEPREFIX=$bed/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" exec $loader "\$@"
 RUN
 chmod +x "$WINE_RUN"
 drive=$bed/prefix/drive_c
