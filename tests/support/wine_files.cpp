@@ -1,6 +1,8 @@
 #include "wine_files.h"
 
-#include <stdio.h>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include <windows.h>
 
@@ -13,43 +15,24 @@ std::string windowsDirectory()
 
 std::string readBinaryFile(const std::string& path)
 {
-    std::string bytes;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return bytes;
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        bytes.append(chunk, n);
-    fclose(f);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::vector<std::string> readLines(const std::string& path)
 {
     std::vector<std::string> lines;
-    std::string bytes = readBinaryFile(path);
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos)
-            end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
+    std::istringstream in(readBinaryFile(path));
+    for (std::string line; std::getline(in, line); lines.push_back(line))
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
     return lines;
 }
 
 bool writeBinaryFile(const std::string& path, const std::string& bytes)
 {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return fclose(f) == 0 && ok;
+    std::ofstream out(path, std::ios::binary);
+    return bool(out.write(bytes.data(), std::streamsize(bytes.size())).flush());
 }
 
 void removeFile(const std::string& path)
