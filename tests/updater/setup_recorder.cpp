@@ -1,6 +1,5 @@
-// Stands in for a game's VGOSETUP.EXE in tests: writes down the command line
-// it was started with and how its window was to be shown, in STARTED.TXT
-// beside itself, and exits.
+// Stands in for a game's VGOSETUP.EXE in tests: writes the command line it was
+// started with and how its window was to be shown in STARTED.TXT beside itself.
 #include <stdio.h>
 #include <string.h>
 
@@ -8,20 +7,15 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    char written[MAX_PATH + 16], report[MAX_PATH + 16];
-    DWORD n = GetModuleFileNameA(nullptr, written, MAX_PATH);
-    char* slash = strrchr(written, '\\');
-    STARTUPINFOA startup;
-    GetStartupInfoA(&startup);
+    char report[MAX_PATH + 16];
+    DWORD n = GetModuleFileNameA(nullptr, report, MAX_PATH);
+    char* slash = strrchr(report, '\\');
     if (n == 0 || n >= MAX_PATH || !slash)
         return 1;
-    // Written aside and moved into place, so a test never reads half of it.
     strcpy(slash, "\\STARTED.TXT");
-    strcpy(report, written);
-    strcpy(slash, "\\STARTED.NEW");
-    FILE* f = fopen(written, "wb");
+    STARTUPINFOA startup;
+    GetStartupInfoA(&startup);
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    if (!f || fprintf(f, "%s\nshow %d\n", GetCommandLineA(), show) < 0 || fclose(f) != 0)
-        return 1;
-    return MoveFileExA(written, report, MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
+    FILE* f = fopen(report, "wb");  // written at fclose in one go: a reader sees none or all
+    return f && fprintf(f, "%s\nshow %d\n", GetCommandLineA(), show) > 0 && fclose(f) == 0 ? 0 : 1;
 }

@@ -1,6 +1,5 @@
-// vkupdate.exe on prepared installations, driven from outside as a player
-// would: the dialogs for each switch and outcome, the summary's layouts, how
-// it closes, the exit status; screenshots of the progress dialog and both.
+// vkupdate.exe on prepared installations, driven from outside as a player would:
+// its dialogs, the summary's layouts, how it closes, the exit status; screenshots.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -18,10 +17,10 @@ namespace {
 const int kOk = 1, kStatus = 100, kSuccessBanner = 1003, kUpdated = 1004, kFailed = 1005,
           kRightGroup = 1006, kFailureBanner = 1007;  // of the template
 
-// A Unix path from the test bed, as Wine sees it.
-std::string windowsPath(const std::string& unixPath)
+// A Unix path the test bed gives in the environment, as Wine sees it.
+std::string fromEnv(const char* name)
 {
-    std::string path = "Z:" + unixPath;
+    std::string path = std::string("Z:") + getenv(name);
     for (char& c : path)
         c = c == '/' ? '\\' : c;
     return path;
@@ -29,18 +28,32 @@ std::string windowsPath(const std::string& unixPath)
 
 std::string textOf(HWND dialog, int id)
 {
-    HWND window = GetDlgItem(dialog, id);
     char text[4096] = "";  // WM_GETTEXT, as GetWindowText reads no other program's controls
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_ABORTIFHUNG, 5000, 0);
+    SendMessageTimeoutA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof text, LPARAM(text),
+                        SMTO_ABORTIFHUNG, 5000, 0);
     return text;
 }
 
-// The visible window with this caption, or null when the run ends or the
-// time is up first. One run at a time: the caption is enough.
+// A control's place in the dialog's client area, or the dialog's own on the screen.
+RECT rectOf(HWND dialog, int id = 0)
+{
+    RECT r;
+    GetWindowRect(id ? GetDlgItem(dialog, id) : dialog, &r);
+    MapWindowPoints(nullptr, id ? dialog : nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::string placeOf(HWND dialog, int id = 0)  // "x y width height"
+{
+    RECT r = rectOf(dialog, id);
+    return std::to_string(r.left) + " " + std::to_string(r.top) + " "
+           + std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
+}
+
+// The visible window with this caption (one run at a time), or null on timeout or exit.
 HWND waitForWindow(HANDLE run, const char* caption, int timeoutMs = 10000)
 {
-    for (int waited = 0; waited <= timeoutMs && WaitForSingleObject(run, 10) == WAIT_TIMEOUT;
-         waited += 10) {
+    for (; timeoutMs >= 0 && WaitForSingleObject(run, 10) == WAIT_TIMEOUT; timeoutMs -= 10) {
         HWND found = FindWindowA(nullptr, caption);
         if (found && IsWindowVisible(found)) {
             WaitForInputIdle(run, 2000);  // let it finish painting
@@ -65,45 +78,25 @@ void pressKey(HWND window, WORD key)
 // without a handle to wait on: the picture is renamed into place when done.
 void screenshot(HWND window, const char* name)
 {
-    std::string dir = getenv("VELKOR_SCREENSHOT_DIR"), file = dir + "/" + name;
-    std::string png = windowsPath(file);
-    CreateDirectoryA(windowsPath(dir).c_str(), nullptr);
+    std::string dir = fromEnv("VELKOR_SCREENSHOT_DIR"), png = dir + "\\" + name;
+    CreateDirectoryA(dir.c_str(), nullptr);
     removeFile(png);
-    RECT r;
-    GetWindowRect(window, &r);
+    RECT r = rectOf(window);
     char command[1024];
-    snprintf(command, sizeof command, "/bin/sh -c \"xwd -root -silent -display $DISPLAY | convert"
-             " xwd:- -crop %ldx%ld+%ld+%ld +repage png:'%s.part' && mv '%s.part' '%s'\"",
-             r.right - r.left, r.bottom - r.top, r.left, r.top, file.c_str(), file.c_str(),
-             file.c_str());
+    snprintf(command, sizeof command, "/bin/sh -c \"cd '%s' && xwd -root -silent -display $DISPLAY"
+             " | convert xwd:- -crop %ldx%ld+%ld+%ld +repage png:%s.part && mv %s.part %s\"",
+             getenv("VELKOR_SCREENSHOT_DIR"), r.right - r.left, r.bottom - r.top, r.left, r.top,
+             name, name, name);
     REQUIRE(WinExec(command, SW_HIDE) > 31);
     for (int tries = 0; tries < 500 && readBinaryFile(png) == ""; ++tries)
         Sleep(20);
     CHECK(readBinaryFile(png) != "");
 }
 
-// A control's place in the dialog's client area, or the dialog's own on the screen.
-RECT rectOf(HWND dialog, int id = 0)
-{
-    RECT r;
-    GetWindowRect(id ? GetDlgItem(dialog, id) : dialog, &r);
-    MapWindowPoints(nullptr, id ? dialog : nullptr, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-std::string placeOf(HWND dialog, int id = 0)  // "x y width height"
-{
-    RECT r = rectOf(dialog, id);
-    char s[64];
-    snprintf(s, sizeof s, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
-    return s;
-}
-
-enum Kind { kInstalls, kBrokenEntry, kNoSetupIni };
-
 struct Case {
     const char* arguments;
-    std::vector<std::pair<std::string, Kind>> games;  // none: no section names
+    std::vector<std::string> games;  // none: no section names; irampart and iduskfall
+                                     // install, iblotball lacks StartIn, icueshot its INI
     std::vector<std::string> boxes;  // the game behind each error box; "" for none
     const char* updated;  // the summary's left column; nullptr for no summary
     const char* failed;   // its right column; nullptr for the narrow layout
@@ -116,24 +109,23 @@ struct Case {
 TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing, exit 0")
 {
     const std::string ini = windowsDirectory() + "\\VELKORGO.INI";
+    const std::string program = fromEnv("VELKOR_UPDATER_EXE"),
+                      standIn = fromEnv("VELKOR_SETUP_STANDIN");
     int midX = GetSystemMetrics(SM_CXSCREEN) / 2, top = GetSystemMetrics(SM_CYSCREEN) / 2 - 180;
     const Case cases[] = {
         // No section names: the error box, no summary, whatever the switches.
         {"", {}, {""}, nullptr, nullptr, "", nullptr},
         {"-d -s", {}, {""}, nullptr, nullptr, "", nullptr},
-        {"", {{"irampart", kInstalls}, {"iduskfall", kInstalls}}, {}, "Rampart Realms\nDuskfall\n",
-         nullptr, "escape ok", "summary-narrow.png"},
-        // -s and nothing failed: no summary, though the pass ran.
-        {"foo -S", {{"irampart", kInstalls}}, {}, nullptr, nullptr, "", nullptr},
-        {"-s", {{"irampart", kInstalls}, {"iblotball", kBrokenEntry}}, {}, "Rampart Realms\n",
-         "Blotball\n", "enter", "summary-wide.png"},
-        {"", {{"iblotball", kBrokenEntry}, {"icueshot", kNoSetupIni}}, {},
-         "All installed applications are up to date!",
+        {"", {"irampart", "iduskfall"}, {}, "Rampart Realms\nDuskfall\n", nullptr, "escape ok",
+         "summary-narrow.png"},
+        {"foo -S", {"irampart"}, {}, nullptr, nullptr, "", nullptr},  // the pass ran, but -s
+        {"-s", {"irampart", "iblotball"}, {}, "Rampart Realms\n", "Blotball\n", "enter",
+         "summary-wide.png"},
+        {"", {"iblotball", "icueshot"}, {}, "All installed applications are up to date!",
          "Blotball\nCue Shot\n", "escape close box", nullptr},
         // -d: a box for each failure while the progress dialog shows the game.
-        {"-D", {{"irampart", kInstalls}, {"iblotball", kBrokenEntry}, {"icueshot", kNoSetupIni}},
-         {"Blotball", "Cue Shot"}, "Rampart Realms\n", "Blotball\nCue Shot\n", "ok",
-         "progress-dialog.png"},
+        {"-D", {"irampart", "iblotball", "icueshot"}, {"Blotball", "Cue Shot"}, "Rampart Realms\n",
+         "Blotball\nCue Shot\n", "ok", "progress-dialog.png"},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         const Case& c = cases[i];
@@ -141,20 +133,18 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         // Fresh directories each run: a setup program still ending is never in the way.
         std::string root = "C:\\vkprogram" + std::to_string(i), text = "[Velkor]\r\nVersion=1\r\n";
         CreateDirectoryA(root.c_str(), nullptr);
-        for (const auto& [name, kind] : c.games) {
+        for (const std::string& name : c.games) {
             std::string dir = root + "\\" + name;
             CreateDirectoryA(dir.c_str(), nullptr);
             text += "[" + name + "]\r\nEXECUTECount=1\r\n[0 " + name + "]\r\n"
-                    + (kind == kBrokenEntry ? "" : "StartIn=" + dir + "\r\n");
-            if (kind != kNoSetupIni)
+                    + (name == "iblotball" ? "" : "StartIn=" + dir + "\r\n");
+            if (name != "icueshot")
                 writeBinaryFile(dir + "\\VGOSETUP.INI", "[" + name + "]\r\nEXECUTECount=1\r\n");
-            CopyFileA(windowsPath(getenv("VELKOR_SETUP_STANDIN")).c_str(),
-                      (dir + "\\VGOSETUP.EXE").c_str(), FALSE);
+            CopyFileA(standIn.c_str(), (dir + "\\VGOSETUP.EXE").c_str(), 0);
         }
         removeFile(ini);  // the first run has none, the second one without sections
         REQUIRE((i == 0 || writeBinaryFile(ini, c.games.empty() ? "; none\r\n" : text)));
 
-        std::string program = windowsPath(getenv("VELKOR_UPDATER_EXE"));
         std::string line = "\"" + program + "\" " + c.arguments;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
@@ -181,24 +171,21 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         CHECK((summary != nullptr) == (c.updated != nullptr));
         if (summary) {
             bool wide = c.failed != nullptr;
-            CHECK(placeOf(summary)
+            int banner = wide ? kFailureBanner : kSuccessBanner;
+            CHECK(placeOf(summary) + ", " + placeOf(summary, banner) + ", " + placeOf(summary, kOk)
                   == std::to_string(midX - (wide ? 280 : 146)) + " " + std::to_string(top)
-                         + (wide ? " 560 350" : " 293 350"));
-            CHECK(placeOf(summary, wide ? kFailureBanner : kSuccessBanner)
-                  == (wide ? "25 25 510 50" : "0 25 293 50"));
-            CHECK(placeOf(summary, kOk) == (wide ? "240 270 80 25" : "105 280 80 25"));
-            // The window's width alone shows or hides the right-hand column.
-            RECT client;
+                         + (wide ? " 560 350, 25 25 510 50, 240 270 80 25"
+                                 : " 293 350, 0 25 293 50, 105 280 80 25"));
+            RECT client;  // the window's width alone shows or hides the right-hand column
             GetClientRect(summary, &client);
-            CHECK((wide ? rectOf(summary, kFailed).right <= client.right
+            CHECK((wide ? rectOf(summary, kRightGroup).right <= client.right
                         : rectOf(summary, kRightGroup).left >= client.right));
             CHECK(rectOf(summary, wide ? kSuccessBanner : kFailureBanner).left >= client.right);
             CHECK(textOf(summary, kUpdated) == c.updated);
             CHECK(textOf(summary, kFailed) == (wide ? c.failed : "Unsuccessful Updates"));
             CHECK(textOf(summary, kSuccessBanner)
                   == (wide ? "Success" : "Velkor Game Client update has completed successfully!"));
-            if (wide)  // string 2
-                CHECK(textOf(summary, kFailureBanner).find("you must redownload") < 200);
+            CHECK((!wide || textOf(summary, kFailureBanner).find("you must redownload") < 200));
             if (c.shot && c.boxes.empty())
                 screenshot(summary, c.shot);
             if (c.keys.find("escape") == 0) {
@@ -209,8 +196,7 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
             if (c.keys == "enter")
                 pressKey(summary, VK_RETURN);
             else if (c.keys.find("ok") != std::string::npos)
-                PostMessageA(summary, WM_COMMAND, MAKEWPARAM(kOk, BN_CLICKED),
-                             LPARAM(GetDlgItem(summary, kOk)));
+                PostMessageA(summary, WM_COMMAND, kOk, LPARAM(GetDlgItem(summary, kOk)));
             else
                 PostMessageA(summary, WM_SYSCOMMAND, SC_CLOSE, 0);
         }
@@ -221,8 +207,6 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         CHECK(WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0);
         CHECK((GetExitCodeProcess(run.hProcess, &status) && status == 0));
         TerminateProcess(run.hProcess, 99);  // should it still run
-        CloseHandle(run.hThread);
-        CloseHandle(run.hProcess);
     }
     removeFile(ini);
 }
