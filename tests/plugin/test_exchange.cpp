@@ -2,8 +2,6 @@
 // time, against a service installed in the prefix and a stand-in launcher.
 #include <string.h>
 
-#include <algorithm>
-
 #include <doctest/doctest.h>
 
 #include "exchange/command_line.h"
@@ -13,51 +11,9 @@
 #include "host/instance.h"
 #include "prefix_state.h"
 
-static const std::string kHeader =
-    "Content-Type: application/x-www-form-urlencoded\nContent-Length: ";
-static const std::string kClient = "\"C:\\vk system\\vkclient.exe\" ";
-static const std::string kStart = "Starting " + kClient, kCall = "Calling NPN_GetURL";
+static const std::string kStart = "Starting \"C:\\vk system\\vkclient.exe\" ";
+static const std::string kCall = "Calling NPN_GetURL";
 static const std::string kCalled = "NPN_GetURL is complete, result = 0";
-
-TEST_CASE("a whole exchange: manifest, report, answer, launcher, index.html")
-{
-    FakeBrowser& browser = installFakeBrowser();
-    InstalledService service;
-    TestInstance t;
-    const std::string manifest = "iTestGame;a.exe\nb dat\n\n";
-    const std::string arguments = "-server games.example.com -port 7000";
-    REQUIRE(deliverStream(&t.npp, manifest, 12) == NPERR_NO_ERROR);
-    CHECK(exchangeState == kAwaitingAnswer);
-    REQUIRE(browser.posts.size() == 1);
-    const PostCall& post = browser.posts[0];
-    CHECK(post.bytes == kHeader + "64\n\njunk=1&number=2&versions=a.exe=12191315543;" +
-                            "b+dat=26194053512000" + '\0');
-    CHECK((post.url == "ret_objects" && !post.hasTarget && !post.file && post.notifyData == "2"));
-    CHECK(browser.liveBlocks.size() == 1);  // the stream, entries and request given back
-
-    REQUIRE(deliverStream(&t.npp, arguments + "\n") == NPERR_NO_ERROR);
-    CHECK(exchangeState == kAnswered);
-    CHECK(waitForLaunch() == Lines{kClient + arguments, "C:\\vk system"});
-    REQUIRE(browser.getUrls.size() == 1);
-    CHECK(browser.getUrls[0].url + " " + browser.getUrls[0].target == "index.html _top");
-
-    const Lines log = lastLines(100);  // the opening line, then the exchange
-    REQUIRE(log.size() > 1);
-    CHECK(Lines(log.begin() + 1, log.end()) ==
-          Lines{"NPP_NewStream called.", "NPP_Write called; len = 12",
-                "NPP_Write called; len = 11", "Doing a realloc",
-                "NPP_DestroyStream called; reason = 0, state = 0",
-                "game is iTestGame", "In initPaths; got iTestGame", "Path is C:\\vk game",
-                "postBufSize is " + std::to_string(requestCapacity(2, 10)),
-                "Awake, about to map file C:\\vk game\\a.exe", "realSize = 3",
-                "checksum = 1219131554", "returned checksum = 12191315543",
-                "Awake, about to map file C:\\vk game\\b dat", "realSize = 2000",
-                "checksum = 2619405351", "returned checksum = 26194053512000",
-                "content length is 64", "object count is 2", "About to NPN_PostURLNotify",
-                "NPN_PostURLNotify Complete, result = 0; total = 132", "NPP_NewStream called.",
-                "NPP_Write called; len = 37", "NPP_DestroyStream called; reason = 0, state = 1",
-                "Awake -- buffer is '" + arguments + "'", kStart + arguments, kCall, kCalled});
-}
 
 TEST_CASE("reports of manifests that differ from the usual one")
 {
@@ -74,15 +30,12 @@ TEST_CASE("reports of manifests that differ from the usual one")
         std::string body;  // "": no post
     };
     const Case cases[] = {
-        // 0: no newline: no entries; the "=" of "versions=" gives way to the zero byte
+        // no newline: no entries; the "=" of "versions=" gives way to the zero byte
         {9, "iTestGame;a.exe", std::string("junk=1&number=0&versions\0", 25)},
-        // 1: a missing file is "0"; a last line without newline is no entry
+        // a missing file is "0"; a last line without newline is no entry
         {9, "iTestGame;gone.dll\na.exe", std::string("junk=1&number=1&versions=gone.dll=0\0", 36)},
-        // 2: no StartIn: every entry is "0", even of a file that is there
-        {9, "iNoStart;a.exe\n<WINDOWS>\\win.ini\n\n",
-         std::string("junk=1&number=2&versions=a.exe=0;<WINDOWS>\\win.ini=0\0", 53)},
-        {9, "iNoStart;" + many + "\n", "junk=1&number=10000&versions=" + pairs},  // 3
-        // 4: a browser of minor version 8 refuses the post; the exchange goes on
+        {9, "iNoStart;" + many + "\n", "junk=1&number=10000&versions=" + pairs},
+        // a browser of minor version 8 refuses the post; the exchange goes on
         {8, "iTestGame;a.exe\n\n", ""},
     };
     for (const Case& c : cases) {
@@ -97,7 +50,8 @@ TEST_CASE("reports of manifests that differ from the usual one")
             CHECK(lastLines(1)[0] == "NPN_PostURLNotify Complete, result = 8; total = 111");
         else
             CHECK(browser.posts[0].bytes ==
-                  kHeader + std::to_string(c.body.size()) + "\n\n" + c.body);
+                  "Content-Type: application/x-www-form-urlencoded\nContent-Length: " +
+                      std::to_string(c.body.size()) + "\n\n" + c.body);
     }
 }
 
@@ -112,7 +66,7 @@ TEST_CASE("every kind of stream in the states that accept it")
     const std::string early = "stream ended early; not acted on";
     const std::string destroyed = "NPP_DestroyStream called; reason = 0, state = ";
     const std::string aborting = "Aborting...", launchNow = "Got launch now -- starting client";
-    const std::string tooLong = "command line too long; length = ", awake = "Awake -- buffer is '";
+    const std::string awake = "Awake -- buffer is '";
     struct Case {
         int state;  // exchangeState before; -1: as the case before left it
         std::string stream;
@@ -126,54 +80,46 @@ TEST_CASE("every kind of stream in the states that accept it")
         NPError navigated = NPERR_NO_ERROR;        // the browser's answer to a navigation
     };
     const Case cases[] = {
-        // 0-2: "ABORT;" sends the top frame away; afterwards every stream only logs
+        // "ABORT;" sends the top frame away; afterwards every stream only logs
         {0, "ABORT;http://example.com/a%20b.html\n", 0, 3, "http://example.com/a%20b.html _top",
          {destroyed + "0", "Got abort from server -- ABORTING!", kCall, kCalled, aborting}},
-        {1, "ABORT;x.html\n", 0, 3, "x.html _top", {kCall, kCalled, aborting}},
         {-1, report, 0, 3, "", {destroyed + "3", aborting}},
-        // 3-5: a launch command resolves the game and starts the launcher, in any state
+        // a launch command resolves the game and starts the launcher, in any state
         {0, "LAUNCH_NOW;iTestGame;-fast 1\n", 0, 3, top,
          {launchNow, "game is iTestGame", "In initPaths; got iTestGame", "Path is C:\\vk game",
           kStart + "-fast 1", kCall, kCalled, aborting}},
-        {1, "LAUNCH_NOW;VELKORlobby;\n", 0, 3, top, {kStart, kCall, kCalled, aborting}},
         {0, "LAUNCH_NOW;GameOnly\n", 1, 3, "", {launchNow, noSemi}},
-        // 6: a stream without bytes is empty text; the block of 5 is not touched
-        {-1, "", 0, 3, "", {destroyed + "3", aborting}},
-        // 7-14: manifests that cannot be reported leave the exchange waiting for one
+        // manifests that cannot be reported leave the exchange waiting for one
         {0, "Game a.exe\n", 1, 0, "", {noSemi}},
         {0, "iTestGame;a.exe\n" + std::string(300, 'x') + "\n\n", 1, 0, "",
          {"manifest line 2 too long; length = 300", failed}},
         {0, std::string("iTestGame;a.e\0xe\n\n", 18), 1, 0, "",
          {"manifest line 1 holds a zero byte", failed}},
-        {0, "iNoStart;a.exe\n<X>y\n\n", 1, 0, "", {"Illegal path", failed}},
         {0, "iTestGame;empty.dat\n\n", 1, 0, "",
          {"CreateFileMapping failed", "CheckSumFile failed", failed}},
         {0, "iEmptyStart;a\n\n", 1, 0, "", {"GetPrivateProfileString failed", "initPaths failed"}},
         {0, report, 1, 0, "", {"NPP_MemAlloc failed (This->result)", failed}, NPRES_DONE, 0},
         {0, report, 1, 0, "", {"NPP_MemAlloc failed (postBuf)", failed}, NPRES_DONE, 1},
-        // 15, 16: a stream cut short is not acted on, whatever it holds
+        // a stream cut short is not acted on, whatever it holds
         {0, report, 1, 0, "", {early}, NPRES_NETWORK_ERR},
         {1, "LAUNCH_NOW;iTestGame;-a\n", 1, 1, "", {early}, NPRES_USER_BREAK},
-        // 17-24: any other answer to the report is the launcher's argument text
+        // any other answer to the report is the launcher's argument text
         {1, "abort;x.html\n", 0, 2, top,
          {awake + "abort;x.html'", kStart + "abort;x.html", kCall, kCalled}},
-        {1, "LAUNCH_NOWx;y\n", 0, 2, top, {kStart + "LAUNCH_NOWx;y", kCall, kCalled}},
         {1, "Z", 0, 2, top, {awake + "'", kStart, kCall, kCalled}},  // the last byte is no text
         {1, a231 + "\n", 0, 2, top, {kStart + a231, kCall, kCalled}},  // 259 characters fit
-        {1, a231 + "a\n", 0, 2, "", {tooLong + "260", "start client failed"}},
-        {1, std::string(5000, 'a') + "\n", 0, 2, "", {tooLong + "5028", "start client failed"}},
+        {1, a231 + "a\n", 0, 2, "", {"command line too long; length = 260", "start client failed"}},
         {1, "A B\n", 0, 2, "", {"CreateProcess failed; 2", "start client failed"}, NPRES_DONE, -1,
          "C:\\windows"},
         {1, "A B\n", 0, 2, top, {kStart + "A B", kCall, "NPN_GetURL is complete, result = 1"},
          NPRES_DONE, -1, "C:\\vk system", NPERR_GENERIC_ERROR},
-        // 25, 26: "REDIRECT;" loads our own frame; a third stream is then ignored
+        // "REDIRECT;" loads our own frame; a third stream is then ignored
         {1, "REDIRECT;news.html?a=1\n", 0, 2, "news.html?a=1 _self",
          {awake + "REDIRECT;news.html?a=1'", kCall, kCalled}},
         {-1, "REDIRECT;x.html\n", 0, 2, "", {destroyed + "2"}},
     };
-    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {
-        const Case& c = cases[i];
-        CAPTURE(i);
+    for (const Case& c : cases) {
+        CAPTURE(c.stream.substr(0, 40));
         if (c.state >= 0)
             exchangeState = c.state;
         PluginInstance* This = t.record();
@@ -186,7 +132,6 @@ TEST_CASE("every kind of stream in the states that accept it")
             std::string chunk = c.stream.substr(at, 3);
             NPP_Write(&t.npp, &stream, int32_t(at), int32_t(chunk.size()), &chunk[0]);
         }
-        const std::string block(This->dataBlock, size_t(This->dataCapacity));
         browser.failAllocation = c.failAllocation;
 
         CHECK(NPP_DestroyStream(&t.npp, &stream, c.reason) == c.result);
@@ -195,8 +140,6 @@ TEST_CASE("every kind of stream in the states that accept it")
         REQUIRE(browser.getUrls.size() == (c.navigation.empty() ? 0 : 1));
         if (!c.navigation.empty())
             CHECK(browser.getUrls[0].url + " " + browser.getUrls[0].target == c.navigation);
-        if (c.stream.empty())
-            CHECK(std::string(This->dataBlock, size_t(This->dataCapacity)) == block);
         // Only the stream's block is kept, until the next stream.
         CHECK((This->result == nullptr && browser.liveBlocks.size() == 2));
         for (const std::string& line : c.logged)
@@ -204,7 +147,6 @@ TEST_CASE("every kind of stream in the states that accept it")
                 CHECK(waitForLaunch() == Lines{line.substr(9), "C:\\vk system"});
     }
     CHECK(browser.posts.empty());
-    CHECK(NPP_DestroyStream(nullptr, nullptr, NPRES_DONE) == NPERR_INVALID_INSTANCE_ERROR);
 }
 
 TEST_CASE("blocks built from the server's text stay within their size")

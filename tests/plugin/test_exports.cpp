@@ -177,40 +177,49 @@ TEST_CASE("instance windows are subclassed, answered by their own procedure and 
 
 TEST_CASE("one whole version check exchange through the exports")
 {
-    // A game installed where the components key and the service INI file say.
-    ComponentsKeyGuard key;
-    ServiceIniGuard ini;
-    std::string game = windowsDirectory() + "\\vk-exports";
-    CreateDirectoryA(game.c_str(), nullptr);
-    REQUIRE(writeBinaryFile(game + "\\a.exe", "MZ black-box client\n"));
-    REQUIRE(writeBinaryFile(game + "\\b dat", std::string(1500, 'b')));
-    key.setString("SystemPath", game);
-    key.setString("PlugInPath", game);
-    ini.write("[vkexportsgame]\r\nStartIn=" + game + "\r\n");
-
+    InstalledService service;
     Plugin plugin;
     REQUIRE(plugin.getEntryPoints(&resetFakeBrowser(9).plugin) == NPERR_NO_ERROR);
     REQUIRE(plugin.initialize(&fakeBrowser().table) == NPERR_NO_ERROR);
     FakeBrowser& browser = fakeBrowser();
     TestInstance t;
+    const std::string arguments = "-server games.example.com -port 7000";
     // Two files, each line ended by a newline, then the stream's last byte.
-    CHECK(deliverStream(&t.npp, "vkexportsgame;a.exe\nb dat\n\n", 7) == NPERR_NO_ERROR);
+    REQUIRE(deliverStream(&t.npp, "iTestGame;a.exe\nb dat\n\n", 12) == NPERR_NO_ERROR);
     REQUIRE(browser.posts.size() == 1);
     const PostCall& post = browser.posts[0];
     CHECK((post.url == "ret_objects" && !post.hasTarget && !post.file && post.notifyData == "2"));
     // Each file's cksum CRC of its first 1024 bytes, then its size.
     CHECK(post.bytes == "Content-Type: application/x-www-form-urlencoded\nContent-Length: 64\n\n"
-                        "junk=1&number=2&versions=a.exe=404031185820;b+dat=1025052001500" +
+                        "junk=1&number=2&versions=a.exe=12191315543;b+dat=26194053512000" +
                             std::string(1, '\0'));
+    CHECK(browser.liveBlocks.size() == 1);  // the stream, entries and request given back
     // The browser reports the post's end, then streams the server's answer.
     browser.plugin.urlnotify(&t.npp, "ret_objects", NPRES_DONE, const_cast<char*>("2"));
-    CHECK(logLines().back() == "NPP_URLNotify called with reason = 0; URL = ret_objects");
-    CHECK(deliverStream(&t.npp, "REDIRECT;welcome.html\n") == NPERR_NO_ERROR);
+    REQUIRE(deliverStream(&t.npp, arguments + "\n") == NPERR_NO_ERROR);
+    // The launcher's path holds a blank: it is quoted.
+    const std::string client = "\"C:\\vk system\\vkclient.exe\" " + arguments;
+    CHECK(waitForLaunch() == Lines{client, "C:\\vk system"});
     REQUIRE(browser.getUrls.size() == 1);
-    CHECK((browser.getUrls[0].url == "welcome.html" && browser.getUrls[0].target == "_self"));
+    CHECK(browser.getUrls[0].url + " " + browser.getUrls[0].target == "index.html _top");
     CHECK(browser.plugin.destroy(&t.npp, nullptr) == NPERR_NO_ERROR);
     CHECK((browser.liveBlocks.empty() && plugin.shutdown() == NPERR_NO_ERROR));
-    removeFile(game + "\\a.exe");
-    removeFile(game + "\\b dat");
-    RemoveDirectoryA(game.c_str());
+
+    const Lines log = lastLines(100);  // the opening line, then the exchange
+    REQUIRE(log.size() > 1);
+    CHECK(Lines(log.begin() + 1, log.end()) ==
+          Lines{"NPP_NewStream called.", "NPP_Write called; len = 12",
+                "NPP_Write called; len = 11", "Doing a realloc",
+                "NPP_DestroyStream called; reason = 0, state = 0",
+                "game is iTestGame", "In initPaths; got iTestGame", "Path is C:\\vk game",
+                "postBufSize is 172", "Awake, about to map file C:\\vk game\\a.exe", "realSize = 3",
+                "checksum = 1219131554", "returned checksum = 12191315543",
+                "Awake, about to map file C:\\vk game\\b dat", "realSize = 2000",
+                "checksum = 2619405351", "returned checksum = 26194053512000",
+                "content length is 64", "object count is 2", "About to NPN_PostURLNotify",
+                "NPN_PostURLNotify Complete, result = 0; total = 132",
+                "NPP_URLNotify called with reason = 0; URL = ret_objects", "NPP_NewStream called.",
+                "NPP_Write called; len = 37", "NPP_DestroyStream called; reason = 0, state = 1",
+                "Awake -- buffer is '" + arguments + "'", "Starting " + client,
+                "Calling NPN_GetURL", "NPN_GetURL is complete, result = 0"});
 }
