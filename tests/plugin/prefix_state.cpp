@@ -1,3 +1,4 @@
+// Sets up and reads back the prefix's service state, launcher and log.
 #include "prefix_state.h"
 
 #include <algorithm>
@@ -7,68 +8,43 @@
 #include "wine_files.h"
 
 static const char kService[] = "Software\\Velkor Games Online";
-static const char kSaved[] = "Software\\Velkor Games Online (kept aside by a test)";
 static const char kKey[] = "Software\\Velkor Games Online\\Velkor System Components";
 
-// Copies the tree at from to to, then deletes it; false when there is none.
-static bool moveKey(const char* from, const char* to)
-{
-    HKEY source, target = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, from, 0, KEY_READ, &source) != ERROR_SUCCESS)
-        return false;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, to, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target,
-                    nullptr);
-    RegCopyTreeA(source, nullptr, target);
-    RegCloseKey(target);
-    RegCloseKey(source);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, from);
-    return true;
-}
-
-ComponentsKeyGuard::ComponentsKeyGuard() : hadKey(moveKey(kService, kSaved)) {}
-
-ComponentsKeyGuard::~ComponentsKeyGuard()
+ServiceGuard::ServiceGuard() : iniPath(windowsDirectory() + "\\velkorgo.ini")
 {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kService);
-    if (hadKey)
-        moveKey(kSaved, kService);
+    writeIni("");
 }
 
-void ComponentsKeyGuard::remove()
+ServiceGuard::~ServiceGuard()
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kService);
+    writeIni("");
+}
+
+void ServiceGuard::removeKey()
 {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
 }
 
-void ComponentsKeyGuard::setValue(const char* name, const std::string& bytes, unsigned long type)
+void ServiceGuard::setValue(const char* name, const std::string& bytes, unsigned long type)
 {
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, name, type, bytes.data(), DWORD(bytes.size()));
 }
 
-void ComponentsKeyGuard::setString(const char* name, const std::string& text)
+void ServiceGuard::setString(const char* name, const std::string& text)
 {
     setValue(name, std::string(text.c_str(), text.size() + 1), REG_SZ);
 }
 
-ServiceIniGuard::ServiceIniGuard()
-    : path(windowsDirectory() + "\\velkorgo.ini"), savedBytes(readBinaryFile(path)),
-      hadFile(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-{
-    remove();
-}
-
-ServiceIniGuard::~ServiceIniGuard()
-{
-    write(hadFile ? savedBytes : "");
-}
-
 // The profile reader may keep a file it has read; an all-null write makes it
 // forget, so the next read sees the file as it is now.
-void ServiceIniGuard::write(const std::string& text)
+void ServiceGuard::writeIni(const std::string& text)
 {
     if (text.empty())
-        removeFile(path);
+        removeFile(iniPath);
     else
-        writeBinaryFile(path, text);
+        writeBinaryFile(iniPath, text);
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, "velkorgo.ini");
 }
 
@@ -79,9 +55,9 @@ static const char* const kFiles[] = {"C:\\vk system\\vkclient.exe", "C:\\vk game
 
 InstalledService::InstalledService()
 {
-    key.setString("SystemPath", kSystem);
-    key.setString("PlugInPath", "C:\\vkplugins");
-    ini.write("[iTestGame]\r\nStartIn=" + kGame +
+    setString("SystemPath", kSystem);
+    setString("PlugInPath", "C:\\vkplugins");
+    writeIni("[iTestGame]\r\nStartIn=" + kGame +
               "\r\n[iNoStart]\r\nEXECUTECount=1\r\n[iEmptyStart]\r\nStartIn=\r\n");
     CreateDirectoryA(kSystem.c_str(), nullptr);
     CreateDirectoryA(kGame.c_str(), nullptr);

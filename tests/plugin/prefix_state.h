@@ -1,7 +1,6 @@
-// The parts of the Wine prefix that the tests set up and read: the
-// components key, the service INI file, a whole installed service with a
-// stand-in launcher, and the plug-in's log. Each guard takes its part over
-// for one test and puts back what was there before.
+// The parts of the Wine prefix that the tests set up and read: the service's
+// registry key and INI file, a whole installed service with a stand-in
+// launcher, and the plug-in's log.
 #pragma once
 
 #include <string>
@@ -9,35 +8,22 @@
 
 using Lines = std::vector<std::string>;
 
-// HKLM\Software\Velkor Games Online with its components key, moved aside on
-// construction and put back on destruction.
-struct ComponentsKeyGuard {
-    ComponentsKeyGuard();
-    ~ComponentsKeyGuard();
-    // Stores bytes under name exactly, creating the components key if needed.
+// HKLM\Software\Velkor Games Online and velkorgo.ini, cleared before and after.
+struct ServiceGuard {
+    ServiceGuard();
+    ~ServiceGuard();
+    // Stores bytes under name in the components key exactly, creating it.
     void setValue(const char* name, const std::string& bytes, unsigned long type);
     void setString(const char* name, const std::string& text);  // with its terminator
-    void remove();  // the components key, values and all
-    bool hadKey;
-};
-
-// velkorgo.ini in the Windows directory, removed on construction and put
-// back on destruction.
-struct ServiceIniGuard {
-    ServiceIniGuard();
-    ~ServiceIniGuard();
-    void write(const std::string& text);  // "" removes the file
-    void remove() { write(""); }
-    std::string path, savedBytes;
-    bool hadFile;
+    void removeKey();                        // the components key, values and all
+    void writeIni(const std::string& text);  // "" removes the file
+    std::string iniPath;
 };
 
 // The components in "C:\vk system" with the stand-in vkclient.exe; the game
 // iTestGame in "C:\vk game" with a.exe ("abc"), "b dat" (2000 times "a") and
 // empty.dat; the game iNoStart without StartIn, iEmptyStart with an empty one.
-struct InstalledService {
-    ComponentsKeyGuard key;
-    ServiceIniGuard ini;
+struct InstalledService : ServiceGuard {
     InstalledService();
     ~InstalledService();
 };

@@ -78,10 +78,8 @@ TEST_CASE("the entry points by name and by ordinal; NP_Initialize by browser ver
         bool initializeFirst;  // before NP_GetEntryPoints: no table to write through
     } rows[] = {
         {0x0100, 0, NPERR_INCOMPATIBLE_VERSION_ERROR, false, false},  // another major version
-        {0x0109, 0xFFFF, NPERR_INCOMPATIBLE_VERSION_ERROR, false, false},
         {0x0008, 0, NPERR_NO_ERROR, false, false},
         {0x0009, sizeof(NPPluginFuncs), NPERR_NO_ERROR, true, false},
-        {0x00FF, 0xFFFF, NPERR_NO_ERROR, true, false},
         {0x0009, sizeof(NPPluginFuncs), NPERR_NO_ERROR, false, true},
     };
     for (const auto& row : rows) {
@@ -158,13 +156,9 @@ TEST_CASE("instance windows are subclassed, answered by their own procedure and 
             CHECK((ownProcedure(w) == (w != step.bound) && answeredByOwnProcedure(w)));
         }
     }
-    // A second instance handed the bound window stays out of the way; our
-    // procedure on a window without a record gives the system's answer.
+    // A second instance handed the bound window stays out of the way.
     CHECK(f.setwindow(&other.npp, &onWide) == NPERR_NO_ERROR);
     CHECK((GetPropA(wide, "instance->pdata") == t.npp.pdata && answeredByOwnProcedure(wide)));
-    SetWindowLongPtrA(h, GWLP_WNDPROC, GetWindowLongPtrA(wide, GWLP_WNDPROC));
-    CHECK(SendMessageA(h, WM_USER + 9, 2, 3) == 0);
-    SetWindowLongPtrA(h, GWLP_WNDPROC, LONG_PTR(ownAnswer<char>));
 
     // The page goes with the window bound: it gets its own procedure back,
     // and the other instance's end leaves it alone.

@@ -9,7 +9,6 @@
 #include "exchange/controller.h"
 #include "exchange/log.h"
 #include "fake_browser.h"
-#include "host/host_services.h"
 #include "host/instance.h"
 #include "wine_files.h"
 
@@ -21,18 +20,6 @@ static std::string held(TestInstance& t)
 static int32_t write(TestInstance& t, int32_t offset, std::string bytes)
 {
     return NPP_Write(&t.npp, nullptr, offset, int32_t(bytes.size()), &bytes[0]);
-}
-
-TEST_CASE("host services: a post needs minor version 9; without a table all refuse")
-{
-    for (uint16_t version : {0x0000, 0x0108, 0x0009, 0x00FF}) {
-        installFakeBrowser(version).postResult = 4;
-        CHECK(NPN_PostURLNotify(nullptr, "u", nullptr, 1, "x", 0, nullptr) ==
-              ((version & 0xFF) >= 9 ? 4 : NPERR_INCOMPATIBLE_VERSION_ERROR));
-    }
-    hostTable = nullptr;
-    CHECK(NPN_GetURL(nullptr, "u", "_top") == NPERR_GENERIC_ERROR);
-    CHECK(NPN_PostURLNotify(nullptr, "u", nullptr, 1, "x", 0, nullptr) == NPERR_GENERIC_ERROR);
 }
 
 TEST_CASE("a cleared record per instance; a stream is gathered into one growing block")
@@ -74,7 +61,6 @@ TEST_CASE("stream intake refuses a bad chunk with one log line and keeps what it
         {"keep", 4, -5, false, false, "negative length refused; len = -5"},
         {"keep", 4, INT32_MAX - 2, false, false,
          "stream too long; refused 2147483645 bytes after 4"},
-        {"", 0, 3, false, true, "NPN_MemAlloc failed"},
         {"abc", 3, 64, false, true, "NPN_MemAlloc failed"},
     };
     for (const auto& row : rows) {
