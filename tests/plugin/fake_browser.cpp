@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "wine_files.h"
 
 static FakeBrowser browser;
@@ -22,14 +24,14 @@ FakeBrowser& resetFakeBrowser(uint16_t version)
     t.size = sizeof t;
     t.version = version;
     t.geturl = [](NPP, const char* url, const char* target) -> NPError {
-        browser.getUrls.push_back({text(url), text(target)});
+        browser.getUrls.push_back(text(url) + " " + text(target));
         return browser.getUrlResult;
     };
     t.posturlnotify = [](NPP, const char* url, const char* target, uint32_t len, const char* buf,
                          NPBool file, void* notifyData) -> NPError {
-        browser.posts.push_back({text(url), target != nullptr, std::string(buf, len), file,
-                                 text(notifyData)});
-        return browser.postResult;
+        browser.posts.push_back(
+            {text(url), std::string(buf, len), text(notifyData), target != nullptr, file});
+        return NPERR_NO_ERROR;
     };
     t.memalloc = [](uint32_t size) -> void* {
         if (browser.failAllocation >= 0 && browser.failAllocation-- == 0)
@@ -72,7 +74,8 @@ NPError deliverStream(NPP instance, const std::string& bytes, size_t chunkSize, 
     return error == NPERR_NO_ERROR ? p.destroystream(instance, &stream, reason) : error;
 }
 
-std::vector<std::string> logLines()
+Lines lastLines(size_t n)
 {
-    return readLines(windowsDirectory() + "\\versioning.log");
+    Lines lines = readLines(windowsDirectory() + "\\versioning.log");
+    return Lines(lines.end() - long(std::min(n, lines.size())), lines.end());
 }

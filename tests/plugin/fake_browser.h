@@ -10,16 +10,12 @@
 
 #include "host/npapi.h"
 
-struct GetUrlCall {
-    std::string url, target;
-};
+using Lines = std::vector<std::string>;
 
 struct PostCall {
-    std::string url;
+    std::string url, bytes, notifyData;  // bytes: all len, header and final zero included
     bool hasTarget;
-    std::string bytes;  // all len bytes, header and final zero included
     NPBool file;
-    std::string notifyData;
 };
 
 struct FakeBrowser {
@@ -28,9 +24,9 @@ struct FakeBrowser {
     std::map<void*, uint32_t> liveBlocks;  // block -> size
     std::vector<uint32_t> allocationSizes;
     int failAllocation = -1;  // the n-th allocation from now (0 = next) fails
-    std::vector<GetUrlCall> getUrls;
+    Lines getUrls;  // "URL TARGET"
     std::vector<PostCall> posts;
-    NPError getUrlResult = NPERR_NO_ERROR, postResult = NPERR_NO_ERROR;
+    NPError getUrlResult = NPERR_NO_ERROR;
 };
 
 // The one browser of the process, reset to a table version (major << 8 | minor).
@@ -60,4 +56,5 @@ struct TestInstance {
 NPError deliverStream(NPP instance, const std::string& bytes, size_t chunkSize = 4096,
                       NPReason reason = NPRES_DONE);
 
-std::vector<std::string> logLines();  // the plug-in's log, line by line
+// The last n lines of the plug-in's log (all of them when it has fewer).
+Lines lastLines(size_t n = size_t(-1));

@@ -1,8 +1,6 @@
 // Sets up and reads back the prefix's service state, launcher and log.
 #include "prefix_state.h"
 
-#include <algorithm>
-
 #include <windows.h>
 
 #include "wine_files.h"
@@ -94,10 +92,4 @@ Lines waitForLaunch()
         Sleep(50);
     }
     return {};
-}
-
-Lines lastLines(size_t n)
-{
-    Lines lines = readLines(windowsDirectory() + "\\versioning.log");
-    return Lines(lines.end() - long(std::min(n, lines.size())), lines.end());
 }

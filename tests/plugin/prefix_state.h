@@ -1,12 +1,8 @@
-// The parts of the Wine prefix that the tests set up and read: the service's
-// registry key and INI file, a whole installed service with a stand-in
-// launcher, and the plug-in's log.
+// The parts of the Wine prefix that the tests set up: the service's registry
+// key and INI file, and a whole installed service with a stand-in launcher.
 #pragma once
 
-#include <string>
-#include <vector>
-
-using Lines = std::vector<std::string>;
+#include "fake_browser.h"
 
 // HKLM\Software\Velkor Games Online and velkorgo.ini, cleared before and after.
 struct ServiceGuard {
@@ -31,6 +27,3 @@ struct InstalledService : ServiceGuard {
 // The command line and working directory the stand-in last reported; empty
 // when no report came within a few seconds.
 Lines waitForLaunch();
-
-// The last n lines of the log (all of them when it has fewer).
-Lines lastLines(size_t n);

@@ -72,7 +72,7 @@ TEST_CASE("stream intake refuses a bad chunk with one log line and keeps what it
         std::string bytes(64, 'd');
         CHECK(NPP_Write(&t.npp, nullptr, row.offset, row.len, row.noBuffer ? 0 : &bytes[0]) == -1);
         CHECK(held(t) == row.before);
-        CHECK(logLines().back() == row.logLine);
+        CHECK(lastLines(1)[0] == row.logLine);
     }
 }
 
@@ -82,7 +82,7 @@ TEST_CASE("each instance starts the log afresh; messages are written whole, as f
     TestInstance first;
     logMessage("from the first instance\n");
     TestInstance second;
-    std::vector<std::string> lines = logLines();
+    Lines lines = lastLines();
     REQUIRE(lines.size() == 1);
     CHECK(std::regex_match(lines[0], std::regex("Log file open at [A-Z][a-z]{2} [A-Z][a-z]{2} "
                                                 "[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}")));
@@ -94,7 +94,7 @@ TEST_CASE("each instance starts the log afresh; messages are written whole, as f
     logMessage("nowhere %d\n", 1);
     logWrite("nowhere %d\n", 2);
     logFile = saved;
-    CHECK(logLines() == std::vector<std::string>{lines[0], "Awake -- buffer is '" + answer + "'"});
+    CHECK(lastLines() == Lines{lines[0], "Awake -- buffer is '" + answer + "'"});
     // A Windows text file: lines end CR LF on disk.
     std::string bytes = readBinaryFile(windowsDirectory() + "\\versioning.log");
     CHECK(bytes.substr(bytes.size() - 6) == "END'\r\n");
