@@ -1,4 +1,4 @@
-// Sets up and reads back the prefix's service state, launcher and log.
+// Sets up the prefix's service state and reads back the stand-in's report.
 #include "prefix_state.h"
 
 #include <windows.h>
@@ -8,36 +8,20 @@
 static const char kService[] = "Software\\Velkor Games Online";
 static const char kKey[] = "Software\\Velkor Games Online\\Velkor System Components";
 
-ServiceGuard::ServiceGuard() : iniPath(windowsDirectory() + "\\velkorgo.ini")
-{
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kService);
-    writeIni("");
-}
-
-ServiceGuard::~ServiceGuard()
-{
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kService);
-    writeIni("");
-}
-
-void ServiceGuard::removeKey()
+void InstalledService::removeKey()
 {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
 }
 
-void ServiceGuard::setValue(const char* name, const std::string& bytes, unsigned long type)
+void InstalledService::setValue(const char* name, const std::string& bytes, unsigned long type)
 {
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, name, type, bytes.data(), DWORD(bytes.size()));
-}
-
-void ServiceGuard::setString(const char* name, const std::string& text)
-{
-    setValue(name, std::string(text.c_str(), text.size() + 1), REG_SZ);
+    DWORD size = DWORD(bytes.size() + (type == REG_SZ));
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, name, type, bytes.c_str(), size);
 }
 
 // The profile reader may keep a file it has read; an all-null write makes it
 // forget, so the next read sees the file as it is now.
-void ServiceGuard::writeIni(const std::string& text)
+void InstalledService::writeIni(const std::string& text)
 {
     if (text.empty())
         removeFile(iniPath);
@@ -51,12 +35,13 @@ static const std::string kSystem = "C:\\vk system", kGame = "C:\\vk game";
 static const char* const kFiles[] = {"C:\\vk system\\vkclient.exe", "C:\\vk game\\a.exe",
                                      "C:\\vk game\\b dat", "C:\\vk game\\empty.dat"};
 
-InstalledService::InstalledService()
+InstalledService::InstalledService() : iniPath(windowsDirectory() + "\\velkorgo.ini")
 {
-    setString("SystemPath", kSystem);
-    setString("PlugInPath", "C:\\vkplugins");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kService);
+    setValue("SystemPath", kSystem);
+    setValue("PlugInPath", "C:\\vkplugins");
     writeIni("[iTestGame]\r\nStartIn=" + kGame +
-              "\r\n[iNoStart]\r\nEXECUTECount=1\r\n[iEmptyStart]\r\nStartIn=\r\n");
+             "\r\n[iNoStart]\r\nEXECUTECount=1\r\n[iEmptyStart]\r\nStartIn=\r\n");
     CreateDirectoryA(kSystem.c_str(), nullptr);
     CreateDirectoryA(kGame.c_str(), nullptr);
     // The stand-in is built beside the test program.
@@ -79,17 +64,15 @@ InstalledService::~InstalledService()
         removeFile(file);
     RemoveDirectoryA(kSystem.c_str());
     RemoveDirectoryA(kGame.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kService);
+    writeIni("");
 }
 
 Lines waitForLaunch()
 {
-    for (int i = 0; i < 200; i++) {
-        Lines lines = readLines(kReport);
-        if (lines.size() >= 2) {
-            removeFile(kReport);
-            return lines;
-        }
+    Lines lines;
+    for (int i = 0; i < 200 && (lines = readLines(kReport)).size() < 2; i++)
         Sleep(50);
-    }
-    return {};
+    removeFile(kReport);
+    return lines;
 }

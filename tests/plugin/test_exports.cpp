@@ -88,10 +88,9 @@ TEST_CASE("the entry points by name and by ordinal; NP_Initialize by browser ver
         CHECK((f.size == row.tableSize && f.version == 9));
         CHECK((f.newp && f.destroy && f.setwindow && f.newstream && f.destroystream && f.asfile &&
                f.writeready && f.write && f.print && !f.event));
-        if (row.notified)
-            CHECK((f.urlnotify && !f.javaClass));
-        else
-            CHECK(memcmp(&f.urlnotify, &pristine.f.urlnotify, 2 * sizeof(void*)) == 0);
+        CHECK((row.notified
+                   ? f.urlnotify && !f.javaClass
+                   : memcmp(&f.urlnotify, &pristine.f.urlnotify, 2 * sizeof(void*)) == 0));
         CHECK(memcmp(table.behind, pristine.behind, sizeof table.behind) == 0);
 
         // The services are kept even when the version is refused, until shutdown.
@@ -122,8 +121,8 @@ TEST_CASE("instance windows are subclassed, answered by their own procedure and 
     HWND h = w[0], k = w[1], wide = w[2];
     SetWindowLongPtrW(wide, GWLP_WNDPROC, LONG_PTR(ownAnswer<wchar_t>));
     TestInstance t, other;
-    NPWindow onH = {h, 0, 0, 50, 50, {}}, onK = {k, 0, 0, 50, 50, {}}, none = {};
-    NPWindow onWide = {wide, 0, 0, 50, 50, {}};
+    NPWindow onH = {h, 0, 0, 50, 50, {}}, onK = {k, 0, 0, 50, 50, {}};
+    NPWindow onWide = {wide, 0, 0, 50, 50, {}}, none = {};
     const struct {
         NPWindow* window;
         HWND bound;

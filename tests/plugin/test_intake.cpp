@@ -1,5 +1,5 @@
-// Host services, instance creation, stream intake and the log, driven from
-// the browser's side; the log is read back from the prefix's Windows directory.
+// Instance creation, stream intake and the log, driven from the browser's
+// side; the log is read back from the prefix's Windows directory.
 #include <string.h>
 
 #include <regex>
@@ -31,8 +31,8 @@ TEST_CASE("a cleared record per instance; a stream is gathered into one growing 
     memset(&cleared, 0, sizeof cleared);
     cleared.mode = NP_EMBED;
     REQUIRE(t.created == NPERR_NO_ERROR);
-    CHECK(memcmp(t.record(), &cleared, sizeof cleared) == 0);
-    CHECK(exchangeState == kAwaitingManifest);
+    CHECK((memcmp(t.record(), &cleared, sizeof cleared) == 0 &&
+           exchangeState == kAwaitingManifest));
 
     NPP_NewStream(&t.npp, nullptr, nullptr, 0, nullptr);
     std::string expected;
@@ -41,8 +41,7 @@ TEST_CASE("a cleared record per instance; a stream is gathered into one growing 
         REQUIRE(write(t, int32_t(expected.size()), chunk) == int32_t(chunk.size()));
         expected += chunk;
     }
-    CHECK(held(t) == expected);
-    CHECK(fakeBrowser().allocationSizes.size() < 30);
+    CHECK((held(t) == expected && fakeBrowser().allocationSizes.size() < 30));
     NPP_NewStream(&t.npp, nullptr, nullptr, 0, nullptr);  // starts over in the same block
     CHECK((write(t, 0, "second") == 6 && held(t) == "second"));
     CHECK((NPP_Destroy(&t.npp, nullptr) == NPERR_NO_ERROR && fakeBrowser().liveBlocks.empty()));
@@ -82,9 +81,8 @@ TEST_CASE("each instance starts the log afresh; messages are written whole, as f
     TestInstance first;
     logMessage("from the first instance\n");
     TestInstance second;
-    Lines lines = lastLines();
-    REQUIRE(lines.size() == 1);
-    CHECK(std::regex_match(lines[0], std::regex("Log file open at [A-Z][a-z]{2} [A-Z][a-z]{2} "
+    const std::string opening = lastLines(1)[0];
+    CHECK(std::regex_match(opening, std::regex("Log file open at [A-Z][a-z]{2} [A-Z][a-z]{2} "
                                                 "[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}")));
     // Percent signs in arguments stay; a text longer than any buffer is whole.
     std::string answer = "REDIRECT;a%20b%s%d.html" + std::string(5000, 'q') + "END";
@@ -94,7 +92,7 @@ TEST_CASE("each instance starts the log afresh; messages are written whole, as f
     logMessage("nowhere %d\n", 1);
     logWrite("nowhere %d\n", 2);
     logFile = saved;
-    CHECK(lastLines() == Lines{lines[0], "Awake -- buffer is '" + answer + "'"});
+    CHECK(lastLines() == Lines{opening, "Awake -- buffer is '" + answer + "'"});
     // A Windows text file: lines end CR LF on disk.
     std::string bytes = readBinaryFile(windowsDirectory() + "\\versioning.log");
     CHECK(bytes.substr(bytes.size() - 6) == "END'\r\n");

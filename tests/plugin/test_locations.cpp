@@ -16,7 +16,7 @@
 
 TEST_CASE("initPaths reads the components key and the game's StartIn")
 {
-    ServiceGuard prefix;
+    InstalledService prefix;
     prefix.writeIni("[VelkorNet]\r\nStartIn=C:\\Else\r\n[Blank]\r\nStartIn=\r\n");
     const std::string x255(255, 'x'), x256(256, 'x');
     const std::string noSystem = "RegQueryValueEx (SystemPath) Failed";
@@ -42,14 +42,13 @@ TEST_CASE("initPaths reads the components key and the game's StartIn")
         {"C:\\V", "C:\\P", "Blank", 0, "", "GetPrivateProfileString failed"},
         {"C:\\V", "C:\\P", nullptr, 1, "Error", "Path is Error"},  // no INI file at all
     };
-    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {
-        const Case& c = cases[i];
-        CAPTURE(i);
+    for (const Case& c : cases) {
+        CAPTURE(c.logged);
         prefix.removeKey();
         if (!c.system.empty())
             prefix.setValue("SystemPath", c.system, REG_BINARY);
         if (c.plugin)
-            prefix.setString("PlugInPath", c.plugin);
+            prefix.setValue("PlugInPath", c.plugin);
         if (!c.game)
             prefix.writeIni("");
         const std::string game = c.game ? c.game : "Velk";
