@@ -25,7 +25,7 @@ FakeBrowser& resetFakeBrowser(uint16_t version)
     t.version = version;
     t.geturl = [](NPP, const char* url, const char* target) -> NPError {
         browser.getUrls.push_back(text(url) + " " + text(target));
-        return browser.getUrlResult;
+        return NPERR_NO_ERROR;
     };
     t.posturlnotify = [](NPP, const char* url, const char* target, uint32_t len, const char* buf,
                          NPBool file, void* notifyData) -> NPError {

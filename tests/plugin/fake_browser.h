@@ -26,7 +26,6 @@ struct FakeBrowser {
     int failAllocation = -1;  // the n-th allocation from now (0 = next) fails
     Lines getUrls;  // "URL TARGET"
     std::vector<PostCall> posts;
-    NPError getUrlResult = NPERR_NO_ERROR;
 };
 
 // The one browser of the process, reset to a table version (major << 8 | minor).

@@ -4,11 +4,10 @@
 
 #include "fake_browser.h"
 
-// The components key names "C:\vk system", which holds the stand-in
-// vkclient.exe; velkorgo.ini has the game iTestGame in "C:\vk game" with
-// a.exe ("abc"), "b dat" (2000 times "a") and empty.dat, iNoStart without
-// StartIn and iEmptyStart with an empty one. All of it, and all of
-// HKLM\Software\Velkor Games Online, is gone before and after.
+// "C:\vk system" with the stand-in vkclient.exe; iTestGame in "C:\vk game"
+// with a.exe ("abc"), "b dat" (2000 times "a") and empty.dat; iNoStart without
+// StartIn, iEmptyStart with an empty one. Gone before and after, with all of
+// HKLM\Software\Velkor Games Online.
 struct InstalledService {
     InstalledService();
     ~InstalledService();
