@@ -1,3 +1,4 @@
+// The test browser's service table and the helpers that drive the plug-in.
 #include "fake_browser.h"
 
 #include <stdlib.h>
@@ -51,10 +52,7 @@ FakeBrowser& resetFakeBrowser(uint16_t version)
     return browser;
 }
 
-FakeBrowser& fakeBrowser()
-{
-    return browser;
-}
+FakeBrowser& fakeBrowser() { return browser; }
 
 TestInstance::TestInstance() : created(browser.plugin.newp(kType, &npp, NP_EMBED, 0, 0, 0, 0)) {}
 

@@ -8,10 +8,7 @@
 static const char kService[] = "Software\\Velkor Games Online";
 static const char kKey[] = "Software\\Velkor Games Online\\Velkor System Components";
 
-void InstalledService::removeKey()
-{
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
-}
+void InstalledService::removeKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey); }
 
 void InstalledService::setValue(const char* name, const std::string& bytes, unsigned long type)
 {

@@ -1,6 +1,5 @@
-// The plug-in as a browser meets it: the built NPvkchk.dll loaded with
-// LoadLibrary, its exports taken by name and by ordinal, and driven through
-// the two function tables alone, on real windows of a page of our own.
+// The built NPvkchk.dll as a browser meets it: loaded, its exports taken by name
+// and by ordinal, driven through the two tables alone, on real windows of ours.
 #include <windows.h>
 
 #include <string.h>
@@ -106,7 +105,6 @@ TEST_CASE("instance windows are subclassed, answered by their own procedure and 
     REQUIRE(plugin.getEntryPoints(&resetFakeBrowser(9).plugin) == NPERR_NO_ERROR);
     REQUIRE(plugin.initialize(&fakeBrowser().table) == NPERR_NO_ERROR);
     const NPPluginFuncs& f = fakeBrowser().plugin;
-    // Children of a page of ours; the third is made a Unicode window.
     HINSTANCE self = GetModuleHandleA(nullptr);
     WNDCLASSA c = {0, ownAnswer<char>, 0, 0, self, 0, 0, 0, 0, "VkPage"};
     HWND page = CreateWindowA(MAKEINTATOM(RegisterClassA(&c)), "page",
@@ -119,7 +117,7 @@ TEST_CASE("instance windows are subclassed, answered by their own procedure and 
         on[i] = {w[i], 0, 0, 50, 50, {}};
     }
     HWND h = w[0], k = w[1], wide = w[2];
-    SetWindowLongPtrW(wide, GWLP_WNDPROC, LONG_PTR(ownAnswer<wchar_t>));
+    SetWindowLongPtrW(wide, GWLP_WNDPROC, LONG_PTR(ownAnswer<wchar_t>));  // now a Unicode window
     TestInstance t, other;
     const struct {
         NPWindow* window;
