@@ -139,8 +139,9 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
             text += "[" + name + "]\r\nEXECUTECount=1\r\n[0 " + name + "]\r\n"
                     + (name == "iblotball" ? "" : "StartIn=" + dir + "\r\n");
             if (name != "icueshot")
-                writeBinaryFile(dir + "\\VGOSETUP.INI", "[" + name + "]\r\nEXECUTECount=1\r\n");
-            CopyFileA(standIn.c_str(), (dir + "\\VGOSETUP.EXE").c_str(), 0);
+                REQUIRE(writeBinaryFile(dir + "\\VGOSETUP.INI",
+                                        "[" + name + "]\r\nEXECUTECount=1\r\n"));
+            REQUIRE(CopyFileA(standIn.c_str(), (dir + "\\VGOSETUP.EXE").c_str(), 0));
         }
         removeFile(ini);  // the first run has none, the second one without sections
         REQUIRE((i == 0 || writeBinaryFile(ini, c.games.empty() ? "; none\r\n" : text)));
