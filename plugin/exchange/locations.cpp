@@ -118,26 +118,16 @@ int resolveManifestPath(PluginInstance* This, const char* line, char* path)
     MacroId id = macroId(line, static_cast<size_t>(close - line));
 
     char directory[kPathSize];
-    const char* base;
-    switch (id) {
-    case kSystemMacro:
-        if (!readSystemDirectory(directory, sizeof directory)) {
-            logMessage("Couldn't GetSystemDirectory\n");
+    const char* base = directory;
+    if (id == kSystemMacro || id == kWindowsMacro) {
+        bool system = id == kSystemMacro;
+        if (!(system ? readSystemDirectory : readWindowsDirectory)(directory, sizeof directory)) {
+            logMessage(system ? "Couldn't GetSystemDirectory\n" : "Couldn't GetWindowsDirectory\n");
             return 0;
         }
-        base = directory;
-        break;
-    case kWindowsMacro:
-        if (!readWindowsDirectory(directory, sizeof directory)) {
-            logMessage("Couldn't GetWindowsDirectory\n");
-            return 0;
-        }
-        base = directory;
-        break;
-    case kPluginMacro:
+    } else if (id == kPluginMacro) {
         base = This->pluginPath;
-        break;
-    default:
+    } else {
         logMessage("Illegal path\n");
         return 0;
     }

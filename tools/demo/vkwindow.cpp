@@ -58,22 +58,16 @@ int main(int argc, char** argv)
         fprintf(stderr, "vkwindow: no window \"%s\" within %s s\n", argv[2], argv[3]);
         return 1;
     }
-    if (argc == 3 && strcmp(argv[1], "texts") == 0) {
+    if (argc == 3 && (strcmp(argv[1], "texts") == 0 || strcmp(argv[1], "ok") == 0)) {
         HWND window = FindWindowA(nullptr, argv[2]);
         if (!window) {
             fprintf(stderr, "vkwindow: no window \"%s\"\n", argv[2]);
             return 1;
         }
-        EnumChildWindows(window, printText, 0);
-        return 0;
-    }
-    if (argc == 3 && strcmp(argv[1], "ok") == 0) {
-        HWND window = FindWindowA(nullptr, argv[2]);
-        if (!window) {
-            fprintf(stderr, "vkwindow: no window \"%s\"\n", argv[2]);
-            return 1;
-        }
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        if (strcmp(argv[1], "texts") == 0)
+            EnumChildWindows(window, printText, 0);
+        else
+            PostMessageA(window, WM_COMMAND, IDOK, 0);
         return 0;
     }
     fputs("usage: vkwindow wait CAPTION SECONDS | texts CAPTION | ok CAPTION\n", stderr);
