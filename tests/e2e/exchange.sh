@@ -1,10 +1,11 @@
 #!/bin/sh
-# exchange.sh SCENARIO WINE_RUN DRIVE_C BIN WORK
+# exchange.sh SCENARIO WINE_RUN DRIVE_C BITS BIN WORK
 # Whole exchanges on loopback (sample installation, reference server, browser
 # stand-in, plug-in), checked in the stand-in's transcript ($T), the plug-in's
 # log ($P), the server's log ($S) and what the stand-in launcher recorded ($L).
 set -u
-scenario=$1 WINE_RUN=$2 drive=$3 BIN=$4 WORK=$5
+scenario=$1 WINE_RUN=$2 drive=$3 bits=$4 BIN=$5 WORK=$6
+"$WINE_RUN" --ready || exit  # this machine may not run the lane at all
 . "$(dirname "$0")/../../tools/demo/lib.sh"
 rm -rf "$WORK" && mkdir -p "$WORK"
 trap stop_server EXIT
@@ -25,7 +26,7 @@ launched() {  # launched ARGUMENTS: the client was started with them
 }
 not_launched() { sleep "${1:-0}"; [ ! -e "$L" ] || fail "the launcher was started"; }
 
-sh "$vk_top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" || exit 1
+sh "$vk_top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" "$bits" || exit 1
 case $scenario in
 launch)  # Every file matches: the client starts, the page moves on.
     serve; run 0 irampart --chunk 16

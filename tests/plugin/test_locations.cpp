@@ -63,6 +63,29 @@ TEST_CASE("initPaths reads the components key and the game's StartIn")
     }
 }
 
+// A 32-bit plug-in on 64-bit Windows reads HKLM\Software\WOW6432Node; a key
+// written only where programs of the other width look is not there for it.
+TEST_CASE("initPaths does not see a components key in the other width's view")
+{
+    InstalledService prefix;
+    prefix.removeKey();
+    const REGSAM otherView = sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    HKEY software, key;
+    REQUIRE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS | otherView,
+                          &software) == ERROR_SUCCESS);
+    REQUIRE(RegCreateKeyExA(software, "Velkor Games Online\\Velkor System Components", 0,
+                            nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, "SystemPath", 0, REG_SZ, (const BYTE*)"C:\\V", 5);
+    RegSetValueExA(key, "PlugInPath", 0, REG_SZ, (const BYTE*)"C:\\P", 5);
+    RegCloseKey(key);
+    openLog();
+    PluginInstance record;
+    CHECK(initPaths(&record, "VelkorNet") == 0);
+    CHECK(lastLines(1) == Lines{"RegOpenKeyEx Failed"});
+    RegDeleteTreeA(software, "Velkor Games Online");
+    RegCloseKey(software);
+}
+
 TEST_CASE("manifest lines resolve within the path buffer")
 {
     openLog();

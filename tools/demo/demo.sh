@@ -3,11 +3,12 @@
 # private Wine prefix under build/demo. Two version checks through the
 # browser stand-in and the reference server (one game up to date, one
 # outdated), then vkupdate.exe on the same installation with a screenshot
-# of its summary. Leaves no process running.
+# of its summary. It runs what players get: the i686 Release files, under
+# 32-bit Wine. Leaves no process running.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 loader=/usr/lib/wine/wine64
-BIN=$top/build/x64/bin
+BIN=$top/build/i686/bin
 WORK=$top/build/demo
 bed=$WORK/bed
 . "$top/tools/demo/lib.sh"
@@ -22,14 +23,13 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 echo "== Starting a private Wine prefix and screen (build/demo/bed)"
-sh "$top/cmake/testbed.sh" up "$bed" "$loader" "$BIN/vkholddesktop.exe" >/dev/null || exit 1
-WINE_RUN=$WORK/wine-run
-cat >"$WINE_RUN" <<RUN
-#!/bin/sh
-DISPLAY=$(cat "$bed/display") WINEPREFIX=$bed/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" exec $loader "\$@"
-RUN
-chmod +x "$WINE_RUN"
+sh "$top/cmake/testbed.sh" up "$bed" "$loader" "$BIN/vkholddesktop.exe" 32 || exit 1
+WINE_RUN=$bed/wine-run
 drive=$bed/prefix/drive_c
+echo "== The shipped files it runs (i686 Release, stripped):"
+for f in NPvkchk.dll vkupdate.exe vkbrowse.exe; do
+    echo "   build/i686/bin/$f  $(wc -c <"$BIN/$f") bytes"
+done
 
 echo "== Installing the sample: components key, VELKORGO.INI, four games"
 sh "$top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" || exit 1

@@ -1,7 +1,7 @@
 # Shell pieces shared by the demo and the end-to-end tests: the reference
 # server in the background, and the browser stand-in in a Wine prefix.
-# Callers set: WINE_RUN (runs a Windows program in the prefix), BIN (the
-# x86_64 bin directory), WORK (a scratch directory of their own).
+# Callers set: WINE_RUN (runs a Windows program in the prefix), BIN (a
+# build's bin directory), WORK (a scratch directory of their own).
 
 vk_top=$(cd "$(dirname "$0")/../.." && pwd)
 
@@ -39,8 +39,8 @@ stop_server() {
     fi
 }
 
-# browse NAME URL [vkbrowse options...]: runs the stand-in on the shipped
-# plug-in's x86_64 twin; the transcript goes to $WORK/NAME.transcript.
+# browse NAME URL [vkbrowse options...]: runs the stand-in on the plug-in
+# of the same build; the transcript goes to $WORK/NAME.transcript.
 # Returns the stand-in's exit status.
 browse() {
     name=$1 url=$2

@@ -1,8 +1,10 @@
 #!/bin/sh
-# install.sh WINE_RUN DRIVE_C STANDIN_EXE
+# install.sh WINE_RUN DRIVE_C STANDIN_EXE [BITS]
 # Builds the sample installation of the Velkor service into a Wine prefix:
 # WINE_RUN runs a Windows program in that prefix, DRIVE_C is its C: drive
-# and STANDIN_EXE the recording stand-in program (vkstandin.exe).
+# and STANDIN_EXE the recording stand-in program (vkstandin.exe). BITS (32,
+# the default, or 64) is the browser's: the components key goes where a
+# program of that width reads it (for 32 bits, under WOW6432Node).
 #
 #   C:\Velkor\System         SystemPath: vkclient.exe (stand-in)
 #   C:\Velkor\Plugins        PlugInPath: shared components
@@ -15,7 +17,7 @@
 # components key in the registry. Anything from an earlier run is replaced.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-run=$1 drive=$2 standin=$3
+run=$1 drive=$2 standin=$3 bits=${4:-32}
 windir=$drive/windows
 root=$drive/Velkor
 
@@ -38,7 +40,7 @@ rm -f "$windir/versioning.log"
 chmod -R u+w "$root"
 
 cp "$here/components.reg" "$root/components.reg"
-"$run" reg import 'C:\Velkor\components.reg' >/dev/null 2>&1 || {
+"$run" reg import 'C:\Velkor\components.reg' "/reg:$bits" >/dev/null 2>&1 || {
     echo "install.sh: could not import the components key" >&2
     exit 1
 }
