@@ -57,8 +57,7 @@ static NPError launchNow(NPP instance, PluginInstance* This)
     char* arguments = takeGame(This, This->data);
     if (!arguments)
         return NPERR_GENERIC_ERROR;
-    This->data = arguments;
-    if (!startClient(instance, This)) {
+    if (!startClient(instance, This, arguments)) {
         logMessage("start client failed\n");
         return NPERR_GENERIC_ERROR;
     }
@@ -85,7 +84,7 @@ static NPError actOnAnswer(NPP instance, PluginInstance* This)
     logMessage("Awake -- buffer is '%s'\n", This->data);
     if (startsWith(This->data, "REDIRECT;"))
         navigate(instance, This->data + strlen("REDIRECT;"), "_self");
-    else if (!startClient(instance, This))
+    else if (!startClient(instance, This, This->data))
         logMessage("start client failed\n");
     exchangeState = kAnswered;
     return NPERR_NO_ERROR;

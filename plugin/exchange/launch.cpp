@@ -2,33 +2,64 @@
 // has started, and stays where it is when it could not be started.
 #include "launch.h"
 
+#include <stdio.h>
 #include <string.h>
 
-#include "../host/host_services.h"
-#include "command_line.h"
-#include "log.h"
-#include "process.h"
+#include <windows.h>
 
-int startClient(NPP instance, PluginInstance* This)
+#include "../host/host_services.h"
+#include "log.h"
+
+// An unquoted program path with a blank lets Windows try its pieces in turn
+// (C:\Program.exe before C:\Program Files\...\vkclient.exe), so a blank
+// gets the path quoted. The arguments are the server's and go on as sent.
+size_t buildCommandLine(char* line, size_t size, const char* systemPath, const char* arguments)
+{
+    bool quoted = strpbrk(systemPath, " \t") != nullptr;
+    int length = snprintf(line, size, quoted ? "\"%s\\vkclient.exe\" %s" : "%s\\vkclient.exe %s",
+                          systemPath, arguments);
+    return length < 0 ? size_t(-1) : size_t(length);
+}
+
+// Its own console, its own life: the handles are closed at once, since we
+// never wait for it and holding them would only keep its kernel objects alive.
+static bool startDetached(char* commandLine, const char* directory, DWORD* error)
+{
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    memset(&process, 0, sizeof process);
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+                        nullptr, directory, &startup, &process)) {
+        *error = GetLastError();
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+int startClient(NPP instance, PluginInstance* This, const char* arguments)
 {
     // systemPath comes from the registry; read it only within its field.
     char directory[kValueSize];
     size_t directoryLength = strnlen(This->systemPath, sizeof directory - 1);
     memcpy(directory, This->systemPath, directoryLength);
     directory[directoryLength] = '\0';
-    const char* arguments = This->data ? This->data : "";
 
     // A cut argument list could change what the launcher does: refuse instead.
     char commandLine[kCommandLineSize];
-    size_t needed = buildCommandLine(commandLine, sizeof commandLine, directory, arguments);
+    size_t needed = buildCommandLine(commandLine, sizeof commandLine, directory,
+                                     arguments ? arguments : "");
     if (needed >= sizeof commandLine) {
         logMessage("command line too long; length = %d\n", int(needed));
         return 0;
     }
     logMessage("Starting %s\n", commandLine);
 
-    uint32_t error = 0;
-    if (!startDetachedProcess(commandLine, directory, &error)) {
+    DWORD error = 0;
+    if (!startDetached(commandLine, directory, &error)) {
         logMessage("CreateProcess failed; %d\n", int(error));
         return 0;
     }

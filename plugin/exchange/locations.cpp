@@ -5,8 +5,11 @@
 
 #include <string.h>
 
-#include "locations_platform.h"
+#include <windows.h>
+
 #include "log.h"
+
+static const char kComponentsKey[] = "Software\\Velkor Games Online\\Velkor System Components";
 
 static char asciiLower(char c)
 {
@@ -26,26 +29,52 @@ static bool sameIgnoringCase(const char* a, const char* b, size_t count)
     return true;
 }
 
+// Reads a value of the key into field (size bytes) as stored, whatever its
+// type. Returns true with field zero-terminated; false (field empty) when the
+// value is missing or does not fit with a terminator.
+static bool readKeyValue(HKEY key, const char* name, char* field, DWORD size)
+{
+    DWORD filled = size;
+    LONG status = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(field),
+                                   &filled);
+    if (status != ERROR_SUCCESS || filled > size) {
+        field[0] = '\0';
+        return false;
+    }
+    // The registry hands back the bytes as they were stored: a string saved
+    // without its terminator comes back without one, and may fill the whole
+    // field. Terminate it where there is room; a value that leaves none is
+    // too long for the field, like one the registry refuses outright.
+    if (memchr(field, '\0', filled))
+        return true;
+    if (filled == size) {
+        field[0] = '\0';
+        return false;
+    }
+    field[filled] = '\0';
+    return true;
+}
+
 int initPaths(PluginInstance* This, const char* game)
 {
     logMessage("In initPaths; got %s\n", game);
 
-    void* key = openComponentsKey();
-    if (!key) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kComponentsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         logMessage("RegOpenKeyEx Failed\n");
         return 0;
     }
     if (!readKeyValue(key, "SystemPath", This->systemPath, sizeof This->systemPath)) {
         logMessage("RegQueryValueEx (SystemPath) Failed\n");
-        closeComponentsKey(key);
+        RegCloseKey(key);
         return 0;
     }
     if (!readKeyValue(key, "PlugInPath", This->pluginPath, sizeof This->pluginPath)) {
         logMessage("RegQueryValueEx (PlugInPath) Failed\n");
-        closeComponentsKey(key);
+        RegCloseKey(key);
         return 0;
     }
-    closeComponentsKey(key);
+    RegCloseKey(key);
 
     // The service's own programs live with the system components.
     if (sameIgnoringCase(game, "Velkor", 6)) {
@@ -53,12 +82,27 @@ int initPaths(PluginInstance* This, const char* game)
         return 1;
     }
 
-    if (readStartIn(game, This->startIn, sizeof This->startIn) > 0) {
+    if (GetPrivateProfileStringA(game, "StartIn", "Error", This->startIn, sizeof This->startIn,
+                                 "velkorgo.ini") > 0) {
         logMessage("Path is %s\n", This->startIn);
         return 1;
     }
     logMessage("GetPrivateProfileString failed\n");
     return 0;
+}
+
+// Both directory calls answer the size they need, not a length, when the
+// buffer is too small; what they left in it then is not the directory.
+static unsigned readSystemDirectory(char* dir, unsigned size)
+{
+    UINT length = GetSystemDirectoryA(dir, size);
+    return length < size ? length : 0;
+}
+
+unsigned readWindowsDirectory(char* dir, unsigned size)
+{
+    UINT length = GetWindowsDirectoryA(dir, size);
+    return length < size ? length : 0;
 }
 
 enum MacroId { kNoMacro = 0, kSystemMacro = 1, kWindowsMacro = 2, kPluginMacro = 3 };

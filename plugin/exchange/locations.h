@@ -12,3 +12,7 @@ int initPaths(PluginInstance* This, const char* game);
 // Resolves one manifest line into path (kPathSize bytes). Returns 1, or 0
 // after logging a failure.
 int resolveManifestPath(PluginInstance* This, const char* line, char* path);
+
+// The Windows directory into dir (size bytes). Returns the text's length, or
+// 0 when the directory is unavailable or does not fit.
+unsigned readWindowsDirectory(char* dir, unsigned size);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <windows.h>
 
 #include "npapi.h"
 
@@ -15,8 +16,8 @@ enum {
 struct PluginInstance {
     NPWindow* window;         // descriptor of the last NPP_SetWindow; null until then
     uint16_t mode;            // NP_EMBED or NP_FULL; recorded only
-    void* hwnd;               // HWND we have subclassed; null when none
-    void* defaultWindowProc;  // WNDPROC we replaced on hwnd; null when none
+    HWND hwnd;                // the window we have subclassed; null when none
+    WNDPROC defaultWindowProc; // the procedure we replaced on hwnd; null when none
     char* data;               // received bytes; the controller may advance it into dataBlock
     int32_t dataLen;          // bytes received on the current stream
     char systemPath[kValueSize];

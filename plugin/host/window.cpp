@@ -2,36 +2,71 @@
 // window the browser gives it, repaints it whenever it is handed over, and
 // gives the browser its procedure back when the window goes or the instance
 // ends. Also the instance handlers that do little or nothing.
+#include <windows.h>
+
 #include "../exchange/log.h"
 #include "host_services.h"
 #include "instance.h"
-#include "window_platform.h"
 
-// A window that refuses the install, or that another instance of ours has
-// already bound, stays unbound here (hwnd null): it keeps its own procedure,
-// or the other instance's, and is still repainted.
-static void subclass(PluginInstance* This, void* hwnd)
+// Leads from a window to its instance record, for instanceWindowProc.
+static const char kInstanceProperty[] = "instance->pdata";
+
+// Hands every message to the procedure it replaced. A window reaches here
+// without a usable record only when something kept calling us after the
+// binding ended (another subclasser chained on top, say); the record may be
+// gone then, so the message gets the system's default answer.
+static LRESULT CALLBACK instanceWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    void* replaced = installInstanceProc(hwnd);
-    if (replaced && !isInstanceProc(replaced)) {
+    PluginInstance* This = static_cast<PluginInstance*>(GetPropA(hwnd, kInstanceProperty));
+    if (!This || This->hwnd != hwnd || !This->defaultWindowProc ||
+        This->defaultWindowProc == instanceWindowProc)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    // The replaced procedure may be a Unicode one, and then what the ANSI
+    // call gave us is a handle only CallWindowProcA knows how to call.
+    return CallWindowProcA(This->defaultWindowProc, hwnd, message, wParam, lParam);
+}
+
+static WNDPROC setWindowProc(HWND hwnd, WNDPROC proc)
+{
+    return reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+}
+
+// Marks the whole client area, background included, and paints it now.
+static void repaint(HWND hwnd)
+{
+    InvalidateRect(hwnd, nullptr, TRUE);
+    UpdateWindow(hwnd);
+}
+
+// A window that refuses the install (gone, or not ours to change), or that
+// another instance of ours has already bound, stays unbound here (hwnd
+// null): it keeps its own procedure, or the other instance's, and is still
+// repainted. Binding it again would send its messages back to us.
+static void subclass(PluginInstance* This, HWND hwnd)
+{
+    WNDPROC replaced = setWindowProc(hwnd, instanceWindowProc);
+    if (replaced && replaced != instanceWindowProc) {
         This->defaultWindowProc = replaced;
         This->hwnd = hwnd;
-        if (!tagWindow(hwnd, This)) {
+        if (!SetPropA(hwnd, kInstanceProperty, This)) {
             // Without the property our procedure could not find the record.
-            putBackWindowProc(hwnd, replaced);
+            setWindowProc(hwnd, replaced);
             This->defaultWindowProc = nullptr;
             This->hwnd = nullptr;
         }
     }
-    repaintWindow(hwnd);
+    repaint(hwnd);
 }
 
 // Never installs a null procedure: with nothing bound there is nothing to undo.
 static void restore(PluginInstance* This)
 {
     if (This->hwnd && This->defaultWindowProc) {
-        putBackWindowProc(This->hwnd, This->defaultWindowProc);
-        untagWindow(This->hwnd, This);
+        setWindowProc(This->hwnd, This->defaultWindowProc);
+        // The record is released with its instance: no window may keep it.
+        if (GetPropA(This->hwnd, kInstanceProperty) == This)
+            RemovePropA(This->hwnd, kInstanceProperty);
     }
     This->hwnd = nullptr;
     This->defaultWindowProc = nullptr;
@@ -42,7 +77,7 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window)
     PluginInstance* This = instanceRecord(instance);
     if (!This)
         return NPERR_INVALID_INSTANCE_ERROR;
-    void* hwnd = window ? window->window : nullptr;
+    HWND hwnd = window ? static_cast<HWND>(window->window) : nullptr;
 
     // The choice rests on the descriptor held, not on hwnd: a descriptor
     // without a native window still counts as held.
@@ -53,7 +88,7 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window)
         restore(This);
     } else if (hwnd == This->hwnd) {
         // Handed over again (a resize, say): bound already, only repainted.
-        repaintWindow(hwnd);
+        repaint(hwnd);
     } else {
         restore(This);
         subclass(This, hwnd);

@@ -4,7 +4,7 @@
 
 #include <doctest/doctest.h>
 
-#include "exchange/command_line.h"
+#include "exchange/launch.h"
 #include "exchange/controller.h"
 #include "exchange/request.h"
 #include "host/instance.h"
