@@ -98,15 +98,15 @@ hostile)  # Servers that hang, trickle, loop or abort to javascript:, and bad
     run 1 js/
     has "$T" "FAILED: the plug-in asked for \"javascript:alert(1)\" for _top, which this browser refused"
     lacks "$T" "asked for no page to go to"
-    "$WINE_RUN" "$BIN/vkbrowse.exe" "$(winpath "$WORK/no such.dll")" "$site/js/" >"$T" 2>&1
+    "$WINE_RUN" "$BIN/vkbrowse.exe" "$(winpath "$WORK/no such.dll")" "$site/js/" >"$WORK/missing" 2>&1
     [ $? = 2 ] || fail "a missing plug-in did not exit with 2"
-    has "$T" "no such.dll is missing"
-    "$WINE_RUN" "$BIN/vkbrowse.exe" --chunk 0 x.dll "$site/js/" >"$T" 2>&1
+    has "$WORK/missing" "no such.dll is missing"
+    "$WINE_RUN" "$BIN/vkbrowse.exe" --chunk 0 x.dll "$site/js/" >"$WORK/chunk" 2>&1
     [ $? = 2 ] || fail "--chunk 0 did not exit with 2"
-    has "$T" 'vkbrowse: --chunk takes a number from 1 to 16777216, not "0"' ;;
+    has "$WORK/chunk" 'vkbrowse: --chunk takes a number from 1 to 16777216, not "0"' ;;
 *) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 
 [ "$failures" = 0 ] && { echo "$scenario: ok"; exit 0; }
-for f in "$T" "$P" "$S"; do echo "---- $f"; cat "$f" 2>/dev/null; done
+for f in "$T" "$P" "$S" "$WORK/missing"; do echo "---- $f"; cat "$f" 2>/dev/null; done
 exit 1
