@@ -26,6 +26,7 @@ wineserver); nothing needs exporting. From the top of the repository:
   $dir/wine-run build/i686/bin/vkbrowse.exe build/i686/bin/NPvkchk.dll http://127.0.0.1:8080/irampart/
   cat $dir/prefix/drive_c/windows/versioning.log
   cat $dir/prefix/drive_c/Velkor/System/started.txt
+  $dir/wine-run build/i686/bin/vkbrowse.exe build/i686/bin/NPvkchk.dll http://127.0.0.1:8080/iduskfall/
 
 Stop it with: make sample-down (and kill %1 for the server)
 EOF
