@@ -4,10 +4,11 @@
 #   make demo     the main job on built-in sample data
 #   make dist     the shipped files and the operator's README in one zip
 #   make bench    stream intake benchmark under Wine
+#   make sample   a standing Wine test bed with the sample installed (make sample-down)
 WERROR ?= ON
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test demo dist bench clean
+.PHONY: all deps configure build test demo dist bench sample sample-down clean
 
 all: build
 
@@ -37,6 +38,12 @@ bench: build
 	sh cmake/testbed.sh up build/bench /usr/lib/wine/wine64 build/i686/bin/vkholddesktop.exe 32 >/dev/null
 	build/bench/wine-run build/i686/tests/plugin/intake_bench.exe; \
 	    status=$$?; sh cmake/testbed.sh down build/bench /usr/lib/wine/wine64; exit $$status
+
+sample: build
+	@sh tools/sample/bed.sh up
+
+sample-down:
+	@sh tools/sample/bed.sh down
 
 clean:
 	rm -rf build

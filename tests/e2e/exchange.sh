@@ -16,8 +16,8 @@ fail() { printf 'FAILED: %s\n' "$*"; failures=$((failures + 1)); }
 has() { grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") lacks: $2"; }
 lacks() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") should not hold: $2"; }
 serve() { start_server "$scenario" "$@" || exit 1; site=http://127.0.0.1:$port; }
-run() {  # run STATUS GAME [vkbrowse options]
-    want=$1 url=$site/$2/ && shift 2
+run() {  # run STATUS PATH [vkbrowse options]
+    want=$1 url=$site/$2 && shift 2
     browse "$scenario" "$url" "$@"; status=$?
     [ "$status" = "$want" ] || fail "vkbrowse exited with $status, expected $want"
 }
@@ -28,9 +28,11 @@ not_launched() { sleep "${1:-0}"; [ ! -e "$L" ] || fail "the launcher was starte
 
 sh "$vk_top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" "$bits" || exit 1
 case $scenario in
-launch)  # Every file matches: the client starts, the page moves on.
+launch)  # Every file matches: the client starts, the page moves on. The
+    # address lacks the page's slash: the server's redirect is followed.
     serve; run 0 irampart --chunk 16
     args="-game irampart -server 127.0.0.1:7000 -ticket RR-0001"
+    has "$T" "redirected to $site/irampart/"
     has "$T" "navigation: _top -> $site/irampart/index.html"
     has "$T" "NPP_URLNotify(\"$site/irampart/ret_objects\", 0 NPRES_DONE)"
     has "$T" "0 left over"
@@ -38,7 +40,7 @@ launch)  # Every file matches: the client starts, the page moves on.
     has "$P" "Starting $sys\\vkclient.exe $args"
     launched "$args" ;;
 redirect)  # A file differs: to the update page, which the instance then ignores.
-    serve; run 0 iduskfall --follow-self
+    serve; run 0 iduskfall/ --follow-self
     has "$T" "navigation: _self -> $site/iduskfall/update.html (streamed to the instance)"
     has "$T" "NPP_DestroyStream(stream 3, 0 NPRES_DONE) = 0 NPERR_NO_ERROR"
     has "$S" "differs  data\\world.dat"
@@ -46,40 +48,65 @@ redirect)  # A file differs: to the update page, which the instance then ignores
     has "$P" "Awake -- buffer is 'REDIRECT;update.html'"
     not_launched ;;
 abort)
-    serve --command abort; run 0 irampart
+    serve --command abort; run 0 irampart/
     has "$T" "navigation: _top -> $site/irampart/maintenance.html"
     has "$P" "Got abort from server -- ABORTING!"
     has "$P" "Aborting..."
     lacks "$S" "POST"
     not_launched ;;
 launch-now)
-    serve --command launch-now --command-at answer; run 0 iduskfall
+    serve --command launch-now --command-at answer; run 0 iduskfall/
     has "$P" "Got launch now -- starting client"
     has "$T" "navigation: _top -> $site/iduskfall/index.html"
     launched "-game iduskfall -server 127.0.0.1:7001 -ticket DF-0001" ;;
 cut-manifest)  # The server closes the connection half-way through the manifest.
-    serve --cut manifest; run 1 irampart
+    serve --cut manifest; run 1 irampart/
     has "$T" "the server closed the connection after 38 of 76 bytes"
     has "$T" "NPP_DestroyStream(stream 1, 1 NPRES_NETWORK_ERR)"
     has "$T" "exchange failed"
     has "$P" "stream ended early; not acted on"
     lacks "$P" "About to NPN_PostURLNotify" ;;
 cut-answer)  # ... or through the answer: half an argument list is not launched.
-    serve --cut answer; run 1 irampart
+    serve --cut answer; run 1 irampart/
     has "$T" "NPP_URLNotify(\"$site/irampart/ret_objects\", 1 NPRES_NETWORK_ERR)"
     has "$T" "exchange failed"
     has "$P" "stream ended early; not acted on"
     not_launched 1 ;;
 unreachable)  # No such page, then no server: the stand-in says so, no instance.
-    serve; run 1 inosuch
+    serve; run 1 inosuch/
     has "$T" "could not be opened: HTTP/1.0 404"
     lacks "$T" "NPP_New"
-    stop_server; run 1 irampart
+    stop_server; run 1 irampart/
     has "$T" "could not be opened: cannot connect to 127.0.0.1:$port"
     lacks "$T" "NPP_New" ;;
+hostile)  # Servers that hang, trickle, loop or abort to javascript:, and bad
+    # command lines: each failure names its cause, and --timeout bounds the
+    # whole answer.
+    python3 "$(dirname "$0")/hostile_server.py" "$WORK/hostile.port" &
+    server_pid=$!
+    wait_for_file "$WORK/hostile.port" 10 || { fail "the hostile server did not start"; exit 1; }
+    site=http://127.0.0.1:$(cat "$WORK/hostile.port")
+    for page in silent trickle; do
+        start=$(date +%s); run 1 $page/ --timeout 2; took=$(($(date +%s) - start))
+        [ "$took" -le 8 ] || fail "--timeout 2 on the $page server took $took s"
+        case $page in
+        silent) has "$T" "could not be opened: no answer from the server within 2 s" ;;
+        trickle) has "$T" "could not be opened: the answer was not complete within 2 s" ;;
+        esac
+    done
+    run 1 loop/; has "$T" "more than 5 redirects; the last to $site/loop/"
+    run 1 js/
+    has "$T" "FAILED: the plug-in asked for \"javascript:alert(1)\" for _top, which this browser refused"
+    lacks "$T" "asked for no page to go to"
+    "$WINE_RUN" "$BIN/vkbrowse.exe" "$(winpath "$WORK/no such.dll")" "$site/js/" >"$WORK/missing" 2>&1
+    [ $? = 2 ] || fail "a missing plug-in did not exit with 2"
+    has "$WORK/missing" "no such.dll is missing"
+    "$WINE_RUN" "$BIN/vkbrowse.exe" --chunk 0 x.dll "$site/js/" >"$WORK/chunk" 2>&1
+    [ $? = 2 ] || fail "--chunk 0 did not exit with 2"
+    has "$WORK/chunk" 'vkbrowse: --chunk takes a number from 1 to 16777216, not "0"' ;;
 *) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 
 [ "$failures" = 0 ] && { echo "$scenario: ok"; exit 0; }
-for f in "$T" "$P" "$S"; do echo "---- $f"; cat "$f" 2>/dev/null; done
+for f in "$T" "$P" "$S" "$WORK/missing"; do echo "---- $f"; cat "$f" 2>/dev/null; done
 exit 1

@@ -1,7 +1,11 @@
-"""The reference server where the end-to-end runs do not take it: bad or incomplete reports."""
+"""The reference server where the end-to-end runs do not take it: bad or
+incomplete reports, names the report escapes, its command line."""
 import http.client
 import os
+import socket
+import subprocess
 import sys
+import tempfile
 import threading
 import unittest
 from types import SimpleNamespace
@@ -9,7 +13,8 @@ from types import SimpleNamespace
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(TOP, "tools", "server"))
 import vkserver  # noqa: E402
-from report import ReportError, parse_report  # noqa: E402
+from catalogue import CatalogueError, load  # noqa: E402
+from report import ReportError, compare, parse_report  # noqa: E402
 
 FORM = "application/x-www-form-urlencoded"
 
@@ -22,7 +27,7 @@ def plugin_report(pairs):  # the body exactly as the plug-in builds it
 
 class ReferenceServer(unittest.TestCase):
     def test_reports_are_read_as_the_plugin_writes_them(self):
-        self.assertEqual(parse_report(plugin_report([("a b=c", "1")])), [("a b=c", "1")])
+        self.assertEqual(parse_report(plugin_report([("a b=c", "1")])), [("a+b=c", "1")])
         self.assertEqual(parse_report(b"junk=1&number=0&versions\0"), [])
         for body, reason in [
                 (b"junk=1&number=1&versions=a=1", "zero byte"),
@@ -37,6 +42,42 @@ class ReferenceServer(unittest.TestCase):
                 with self.assertRaises(ReportError) as caught:
                     parse_report(body)
                 self.assertIn(reason, str(caught.exception))
+
+    def test_names_match_in_the_form_the_report_sends_them(self):
+        work = tempfile.TemporaryDirectory()
+        self.addCleanup(work.cleanup)
+        names = ["c++.dat", "a b+c.dat", "x+y.dat"]
+        os.makedirs(os.path.join(work.name, "iplus"))
+        for i, name in enumerate(names + ["a+b c.dat"]):
+            with open(os.path.join(work.name, "iplus", name), "wb") as f:
+                f.write(b"x" * (i + 1))
+
+        def catalogue(lines):
+            path = os.path.join(work.name, "catalogue.ini")
+            with open(path, "w") as f:
+                f.write("[iplus]\nfiles =\n" + "".join("    %s\n" % l for l in lines))
+            return load(path, work.name)["iplus"]
+
+        game = catalogue(names)
+        good = [(n, game.expected[n]) for n in names]
+        self.assertEqual(compare(game, parse_report(plugin_report(good)))[0], True)
+        swapped = [(n, game.expected[names[1 - i]] if i < 2 else p) for i, (n, p) in enumerate(good)]
+        self.assertEqual(compare(game, parse_report(plugin_report(swapped)))[0], False)
+        with self.assertRaisesRegex(CatalogueError, "reported alike"):
+            catalogue(["a b+c.dat", "a+b c.dat"])
+
+    def test_command_line(self):
+        taken = socket.socket()
+        taken.bind(("127.0.0.1", 0))
+        taken.listen()
+        self.addCleanup(taken.close)
+        server = os.path.join(TOP, "tools", "server", "vkserver.py")
+        run = subprocess.run([sys.executable, server, "--port", str(taken.getsockname()[1])],
+                             capture_output=True, text=True, timeout=30)
+        self.assertEqual((run.returncode, run.stderr.count("\n")), (1, 1), run.stderr)
+        self.assertIn("cannot listen on 127.0.0.1:%d" % taken.getsockname()[1], run.stderr)
+        run = subprocess.run([sys.executable, server, "--help"], capture_output=True, text=True, timeout=30)
+        self.assertIn("on the Python\nstandard library alone.", run.stdout)
 
     def test_answers_over_http(self):
         options = SimpleNamespace(command=None, command_at="manifest", cut=None, log=None)
@@ -60,6 +101,13 @@ class ReferenceServer(unittest.TestCase):
                 reply = connection.getresponse()
                 self.assertEqual(reply.status, status)
                 self.assertIn(answer, reply.read())
+                connection.close()
+        for path, location in [("/irampart", "/irampart/"), ("/irampart?x=1", "/irampart/?x=1")]:
+            with self.subTest(path=path):  # relative addresses need the slash
+                connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+                connection.request("GET", path)
+                reply = connection.getresponse()
+                self.assertEqual((reply.status, reply.getheader("Location")), (301, location))
                 connection.close()
 
 

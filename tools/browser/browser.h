@@ -14,7 +14,7 @@ struct BrowserOptions {
     bool followSelf = false;  // fetch "_self" navigations and stream them to the instance
     bool showWindow = false;
     uint8_t minorVersion = 9; // of the service table handed to NP_Initialize
-    int timeoutSeconds = 10;  // per HTTP exchange
+    int timeoutSeconds = 10;  // per HTTP answer, from connecting to its last byte
     std::string mimeType;     // instead of the version resource's, when given
 };
 

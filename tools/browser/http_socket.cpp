@@ -36,6 +36,49 @@ static bool sendAll(SOCKET s, const std::string& bytes)
     return true;
 }
 
+// True when s has bytes (or its end) to read within milliseconds.
+static bool readable(SOCKET s, DWORD milliseconds)
+{
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval wait = {long(milliseconds / 1000), long(milliseconds % 1000) * 1000};
+    return select(0, &set, nullptr, nullptr, &wait) > 0;
+}
+
+// Connects without blocking past the deadline. Returns 0 or the socket error.
+static int connectBefore(SOCKET s, const sockaddr_in& address, DWORD deadline)
+{
+    u_long on = 1, off = 0;
+    ioctlsocket(s, FIONBIO, &on);
+    int error = 0;
+    if (connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        error = WSAGetLastError();
+        if (error == WSAEWOULDBLOCK) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_SET(s, &writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &failed);
+            DWORD left = deadline - GetTickCount();
+            if (int32_t(left) < 0)
+                left = 0;
+            timeval wait = {long(left / 1000), long(left % 1000) * 1000};
+            int ready = select(0, nullptr, &writable, &failed, &wait);
+            int length = sizeof error;
+            error = 0;
+            if (ready <= 0)
+                error = WSAETIMEDOUT;
+            else if (FD_ISSET(s, &failed) &&
+                     (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 ||
+                      error == 0))
+                error = WSAECONNREFUSED;
+        }
+    }
+    ioctlsocket(s, FIONBIO, &off);
+    return error;
+}
+
 HttpAnswer httpExchange(const HttpUrl& url, const std::string& method,
                         const std::vector<std::string>& headers, const std::string& body,
                         int timeoutSeconds)
@@ -62,12 +105,16 @@ HttpAnswer httpExchange(const HttpUrl& url, const std::string& method,
         answer.error = "socket failed: " + std::to_string(WSAGetLastError());
         return answer;
     }
+    // One deadline for the whole exchange: a server that trickles its answer
+    // a byte at a time must not hold the browser past it.
+    DWORD deadline = GetTickCount() + DWORD(timeoutSeconds) * 1000;
     DWORD timeout = DWORD(timeoutSeconds) * 1000;
-    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        answer.error = "cannot connect to " + url.host + ":" + std::to_string(url.port) + " (error " +
-                       std::to_string(WSAGetLastError()) + ")";
+    int error = connectBefore(s, address, deadline);
+    if (error != 0) {
+        answer.error = "cannot connect to " + url.host + ":" + std::to_string(url.port) +
+                       (error == WSAETIMEDOUT ? " within " + std::to_string(timeoutSeconds) + " s"
+                                              : " (error " + std::to_string(error) + ")");
         closesocket(s);
         return answer;
     }
@@ -90,13 +137,19 @@ HttpAnswer httpExchange(const HttpUrl& url, const std::string& method,
 
     std::string raw;
     char buffer[16384];
-    bool broken = false;
-    bool tooLarge = false;
+    bool broken = false, tooLarge = false, timedOut = false;
+    int lastError = 0;
     for (;;) {
+        DWORD left = deadline - GetTickCount();
+        if (int32_t(left) <= 0 || !readable(s, left)) {
+            timedOut = true;
+            break;
+        }
         int n = recv(s, buffer, sizeof buffer, 0);
         if (n == 0)
             break;
         if (n < 0) {
+            lastError = WSAGetLastError();
             broken = true;
             break;
         }
@@ -106,16 +159,19 @@ HttpAnswer httpExchange(const HttpUrl& url, const std::string& method,
         }
         raw.append(buffer, size_t(n));
     }
-    int lastError = WSAGetLastError();
     closesocket(s);
     parseHttpAnswer(raw, answer);
-    if (tooLarge) {
+    // How the reading ended says more than what the parser makes of the bytes.
+    if (timedOut) {
+        answer.error = raw.empty() ? "no answer from the server within " + std::to_string(timeoutSeconds) + " s"
+                                   : "the answer was not complete within " + std::to_string(timeoutSeconds) +
+                                         " s (" + std::to_string(raw.size()) + " bytes came)";
+        answer.cutShort = true;
+    } else if (tooLarge) {
         answer.error = "the answer is larger than " + std::to_string(kMaxAnswer >> 20) + " MiB; the rest was not read";
         answer.cutShort = true;
     } else if (broken && answer.error.empty()) {
-        answer.error = lastError == WSAETIMEDOUT ? "no answer from the server within " +
-                                                       std::to_string(timeoutSeconds) + " s"
-                                                 : "the connection broke (error " + std::to_string(lastError) + ")";
+        answer.error = "the connection broke (error " + std::to_string(lastError) + ")";
         answer.cutShort = true;
     }
     return answer;

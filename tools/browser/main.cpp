@@ -14,18 +14,22 @@ static int usage()
           "  --follow-self    fetch \"_self\" navigations and stream them to the instance\n"
           "  --show           show the page window (hidden by default)\n"
           "  --minor N        browser table minor version handed to NP_Initialize (9)\n"
-          "  --timeout S      seconds to wait for each HTTP answer (10)\n"
+          "  --timeout S      seconds to wait for each HTTP answer, all of it (10)\n"
           "  --type MIME      take this MIME type instead of the version resource's\n"
           "Exit status: 0 exchange complete, 1 exchange failed, 2 no usable plug-in or bad usage.\n",
           stderr);
     return kNoPlugin;
 }
 
-static bool number(const char* text, long low, long high, long& value)
+// The number in text, or a message that names the option and its range.
+static bool number(const char* option, const char* text, long low, long high, long& value)
 {
     char* end = nullptr;
     value = strtol(text, &end, 10);
-    return *text && !*end && value >= low && value <= high;
+    if (*text && !*end && value >= low && value <= high)
+        return true;
+    fprintf(stderr, "vkbrowse: %s takes a number from %ld to %ld, not \"%s\"\n", option, low, high, text);
+    return false;
 }
 
 int main(int argc, char** argv)
@@ -35,25 +39,39 @@ int main(int argc, char** argv)
     for (; i < argc && strncmp(argv[i], "--", 2) == 0; i++) {
         const char* option = argv[i];
         long value = 0;
-        bool hasValue = i + 1 < argc;
         if (strcmp(option, "--follow-self") == 0) {
             options.followSelf = true;
-        } else if (strcmp(option, "--show") == 0) {
+            continue;
+        }
+        if (strcmp(option, "--show") == 0) {
             options.showWindow = true;
-        } else if (strcmp(option, "--chunk") == 0 && hasValue && number(argv[i + 1], 1, 1 << 24, value)) {
-            options.chunkSize = size_t(value);
-            i++;
-        } else if (strcmp(option, "--minor") == 0 && hasValue && number(argv[i + 1], 0, 255, value)) {
-            options.minorVersion = uint8_t(value);
-            i++;
-        } else if (strcmp(option, "--type") == 0 && hasValue) {
-            options.mimeType = argv[++i];
-        } else if (strcmp(option, "--timeout") == 0 && hasValue && number(argv[i + 1], 1, 3600, value)) {
-            options.timeoutSeconds = int(value);
-            i++;
-        } else {
-            fprintf(stderr, "vkbrowse: bad option %s\n", option);
+            continue;
+        }
+        bool known = strcmp(option, "--chunk") == 0 || strcmp(option, "--minor") == 0 ||
+                     strcmp(option, "--type") == 0 || strcmp(option, "--timeout") == 0;
+        if (!known) {
+            fprintf(stderr, "vkbrowse: unknown option %s\n", option);
             return usage();
+        }
+        if (i + 1 >= argc) {
+            fprintf(stderr, "vkbrowse: %s needs a value\n", option);
+            return usage();
+        }
+        const char* text = argv[++i];
+        if (strcmp(option, "--type") == 0) {
+            options.mimeType = text;
+        } else if (strcmp(option, "--chunk") == 0) {
+            if (!number(option, text, 1, 1 << 24, value))
+                return usage();
+            options.chunkSize = size_t(value);
+        } else if (strcmp(option, "--minor") == 0) {
+            if (!number(option, text, 0, 255, value))
+                return usage();
+            options.minorVersion = uint8_t(value);
+        } else {
+            if (!number(option, text, 1, 3600, value))
+                return usage();
+            options.timeoutSeconds = int(value);
         }
     }
     if (argc - i != 2)

@@ -6,9 +6,27 @@
 
 #include "plugin_module.h"
 
+// A file that is not there is named as such, not as a library without a
+// version resource or one that cannot be loaded.
+static bool present(const std::string& path, std::string& error)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        error = path + " is missing (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        error = path + " is a directory, not a plug-in library";
+        return false;
+    }
+    return true;
+}
+
 bool readVersionString(const std::string& path, const char* key, std::string& value,
                        std::string& error)
 {
+    if (!present(path, error))
+        return false;
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
     if (size == 0) {
@@ -36,6 +54,8 @@ bool readVersionString(const std::string& path, const char* key, std::string& va
 
 bool loadPluginModule(const std::string& path, PluginModule& module, std::string& error)
 {
+    if (!present(path, error))
+        return false;
     HMODULE library = LoadLibraryA(path.c_str());
     if (!library) {
         error = "LoadLibrary(" + path + ") failed (error " + std::to_string(GetLastError()) + ")";

@@ -1,12 +1,15 @@
 // Running a queued request: fetch or post over HTTP, then either deliver
 // the answer to the instance as a stream or record a navigation, and tell
 // the instance how a notifying request ended.
+#include <ctype.h>
 #include <stdio.h>
 
 #include "http.h"
 #include "post_buffer.h"
 #include "session.h"
 #include "transcript.h"
+
+enum { kMaxRedirects = 5 };  // a server that keeps redirecting is given up on here
 
 static void notifyEnd(const Request& request, NPReason reason)
 {
@@ -22,35 +25,77 @@ static void notifyEnd(const Request& request, NPReason reason)
     leavePlugin("(no result)");
 }
 
-// Sends the request and reports the answer; returns it for delivery.
-static HttpAnswer exchange(const Request& request)
+static void noteAnswer(const HttpAnswer& answer)
 {
-    HttpUrl url;
-    parseHttpUrl(request.url, url);
-    std::vector<std::string> headers = request.headers;
-    if (request.post) {
-        bool found = false;
-        std::string given = headerValue(headers, "Content-Length", &found);
-        if (!found) {
-            headers.push_back("Content-Length: " + std::to_string(request.body.size()));
-            transcriptNote("no Content-Length from the plug-in; the browser adds " +
-                           std::to_string(request.body.size()));
-        } else if (given != std::to_string(request.body.size())) {
-            // Sent as given: the server is the one to judge it.
-            transcriptNote("the plug-in's Content-Length is " + given + " but its body has " +
-                           std::to_string(request.body.size()) + " bytes; sent as given");
-        }
-    }
-    transcriptNote(std::string(request.post ? "POST " : "GET ") + request.url +
-                   (request.post ? " with " + std::to_string(request.body.size()) + " body bytes" : ""));
-    HttpAnswer answer = httpExchange(url, request.post ? "POST" : "GET", headers, request.body,
-                                     session.options.timeoutSeconds);
     if (answer.status)
         transcriptNote("answer: " + answer.statusLine + ", " + std::to_string(answer.body.size()) +
                        " bytes of " + (answer.contentType.empty() ? "untyped data" : answer.contentType) +
                        ": " + quoted(answer.body, 300));
     if (!answer.error.empty())
         transcriptNote("HTTP failure: " + answer.error);
+}
+
+static bool isRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+HttpAnswer httpGet(std::string& url)
+{
+    for (int hops = 0;; hops++) {
+        HttpUrl parsed;
+        parseHttpUrl(url, parsed);
+        transcriptNote("GET " + url);
+        HttpAnswer answer = httpExchange(parsed, "GET", {}, "", session.options.timeoutSeconds);
+        noteAnswer(answer);
+        if (!isRedirect(answer.status) || !answer.error.empty())
+            return answer;
+        std::string location = headerValue(answer.headers, "Location");
+        while (!location.empty() && isspace((unsigned char)location.back()))
+            location.pop_back();
+        std::string next = location.empty() ? "" : resolveUrl(url, location);
+        HttpUrl checked;
+        if (next.empty() || !parseHttpUrl(next, checked))
+            answer.error = "the answer " + answer.statusLine + " redirects to " + quoted(location) +
+                           ", not an http address";
+        else if (hops == kMaxRedirects)
+            answer.error = "more than " + std::to_string(kMaxRedirects) + " redirects; the last to " + next;
+        if (!answer.error.empty()) {
+            answer.status = 0;  // not a page: the failure is the redirect's
+            transcriptNote("HTTP failure: " + answer.error);
+            return answer;
+        }
+        transcriptNote("redirected to " + next);
+        url = next;
+    }
+}
+
+// Sends the request and reports the answer; returns it for delivery. A GET
+// follows redirects and leaves the final address in url.
+static HttpAnswer exchange(const Request& request, std::string& url)
+{
+    url = request.url;
+    if (!request.post)
+        return httpGet(url);
+    std::vector<std::string> headers = request.headers;
+    bool found = false;
+    std::string given = headerValue(headers, "Content-Length", &found);
+    if (!found) {
+        headers.push_back("Content-Length: " + std::to_string(request.body.size()));
+        transcriptNote("no Content-Length from the plug-in; the browser adds " +
+                       std::to_string(request.body.size()));
+    } else if (given != std::to_string(request.body.size())) {
+        // Sent as given: the server is the one to judge it.
+        transcriptNote("the plug-in's Content-Length is " + given + " but its body has " +
+                       std::to_string(request.body.size()) + " bytes; sent as given");
+    }
+    // A redirect of a post is not followed: a browser would have to ask
+    // before sending the report again, or turn it into a GET that loses it.
+    transcriptNote("POST " + request.url + " with " + std::to_string(request.body.size()) + " body bytes");
+    HttpUrl parsed;
+    parseHttpUrl(request.url, parsed);
+    HttpAnswer answer = httpExchange(parsed, "POST", headers, request.body, session.options.timeoutSeconds);
+    noteAnswer(answer);
     return answer;
 }
 
@@ -79,7 +124,8 @@ void runRequest(const Request& request)
         // a page the server does not have shows up as a failure.
         session.navigations.push_back(request.target + " -> " + request.url);
         transcriptNote("navigation: " + request.target + " -> " + request.url);
-        HttpAnswer answer = exchange(request);
+        std::string url;
+        HttpAnswer answer = exchange(request, url);
         bool loaded = answerUsable(request, answer);
         notifyEnd(request, loaded ? NPRES_DONE : NPRES_NETWORK_ERR);
         return;
@@ -90,7 +136,8 @@ void runRequest(const Request& request)
         session.navigations.push_back(request.target + " -> " + request.url + " (streamed to the instance)");
         transcriptNote("navigation: " + request.target + " -> " + request.url + ", streamed to the instance");
     }
-    HttpAnswer answer = exchange(request);
+    std::string url;
+    HttpAnswer answer = exchange(request, url);
     if (!answerUsable(request, answer)) {
         notifyEnd(request, NPRES_NETWORK_ERR);
         return;
@@ -108,6 +155,6 @@ void runRequest(const Request& request)
     std::string type = answer.contentType.empty() ? session.mimeType : answer.contentType;
     uint32_t end = answer.announced >= 0 && answer.announced <= 0xFFFFFFFFLL ? uint32_t(answer.announced)
                                                                            : uint32_t(answer.body.size());
-    bool delivered = deliverStream(request.url, type, answer.body, end, reason, request.notifyData);
+    bool delivered = deliverStream(url, type, answer.body, end, reason, request.notifyData);
     notifyEnd(request, delivered ? reason : NPRES_USER_BREAK);
 }

@@ -54,12 +54,24 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
     return NPERR_NO_ERROR;
 }
 
+// A request the browser turned down fails the exchange by name: the
+// plug-in meant the browser to go somewhere, and it did not.
+static void failRefused(NPError result, const char* url, const char* target, const std::string& described)
+{
+    if (result == NPERR_NO_ERROR)
+        return;
+    session.failures.push_back("the plug-in asked for " + quotedOrNull(url) +
+                               (target ? std::string(" for ") + target : std::string(" for the instance")) +
+                               ", which this browser " + described);
+}
+
 static NPError getUrl(NPP instance, const char* url, const char* target)
 {
     std::string described;
     NPError result = queueRequest(instance, url, target, false, "", false, nullptr, described);
     transcriptService("NPN_GetURL(" + quotedOrNull(url) + ", " + quotedOrNull(target) + ") = " +
                       npErrorText(result) + "; " + described);
+    failRefused(result, url, target, described);
     return result;
 }
 
@@ -70,6 +82,7 @@ static NPError getUrlNotify(NPP instance, const char* url, const char* target, v
     transcriptService("NPN_GetURLNotify(" + quotedOrNull(url) + ", " + quotedOrNull(target) +
                       ", notifyData " + pointerText(notifyData) + ") = " + npErrorText(result) +
                       "; " + described);
+    failRefused(result, url, target, described);
     return result;
 }
 
@@ -95,6 +108,7 @@ static NPError post(const char* name, NPP instance, const char* url, const char*
                               notifyData, described);
     }
     transcriptService(call + " = " + npErrorText(result) + "; " + described);
+    failRefused(result, url, target, described);
     if (result == NPERR_NO_ERROR) {
         const Request& queued = session.queue.back();
         if (queued.headers.empty())

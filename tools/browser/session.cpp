@@ -48,15 +48,15 @@ static bool openPage(std::string& contentUrl, uint16_t& mode, Embed& embed)
         session.failures.push_back("not an http address: " + session.pageUrl);
         return false;
     }
-    transcriptNote("GET " + session.pageUrl);
-    HttpAnswer page = httpExchange(url, "GET", {}, "", session.options.timeoutSeconds);
+    std::string address = session.pageUrl;
+    HttpAnswer page = httpGet(address);
     if (!page.error.empty() || page.status < 200 || page.status >= 300) {
         session.failures.push_back("the page " + session.pageUrl + " could not be opened: " +
                                    (page.error.empty() ? page.statusLine : page.error));
         return false;
     }
-    transcriptNote("answer: " + page.statusLine + ", " + std::to_string(page.body.size()) + " bytes of " +
-                   page.contentType);
+    // The page's own addresses are relative to where it was found.
+    session.pageUrl = address;
     if (page.contentType == session.mimeType) {
         // Content of the plug-in's type opened directly: a full-page instance.
         mode = NP_FULL;

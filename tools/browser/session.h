@@ -41,6 +41,11 @@ extern Session session;
 // Fills session.services with the browser's entries (services.cpp).
 void fillServiceTable(NPNetscapeFuncs& table, uint8_t minorVersion);
 
+// Fetches an http address, following redirects; url becomes the address
+// of the final answer (requests.cpp).
+struct HttpAnswer;
+HttpAnswer httpGet(std::string& url);
+
 // Runs one queued request to its end, delivering streams and notifications
 // to the instance (requests.cpp).
 void runRequest(const Request& request);

@@ -15,8 +15,13 @@ for f in NPvkchk.dll vkupdate.exe vkbrowse.exe; do
     [ -f "$bin/$f" ] || { echo "dist: $bin/$f is missing; run make first" >&2; exit 1; }
     cp "$bin/$f" "$stage/"
 done
-cp "$top/tools/dist/README.txt" "$stage/README.txt"
+# Operators read it on Windows: CR LF line ends, whatever the checkout has.
+sed 's/\r*$/\r/' "$top/tools/dist/README.txt" >"$stage/README.txt"
 (cd "$out" && zip -q -X -r "$zip" "velkor-client-$version")
 rm -rf "$stage"
+if unzip -p "$zip" "velkor-client-$version/README.txt" | grep -qv "$(printf '\r')$"; then
+    echo "dist: README.txt in $zip has lines without CR LF" >&2
+    exit 1
+fi
 echo "$zip:"
 unzip -l "$zip" | sed -n '4,$p'

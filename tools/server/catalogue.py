@@ -59,6 +59,12 @@ def load(path, release):
                 # The plug-in cannot map an empty file: its whole report would fail.
                 raise CatalogueError("%s: reference file %s is empty" % (name, ref))
             game.expected[line] = fingerprint(ref)
+        sent = {}
+        for line in lines:
+            # "a b" and "a+b" are one name in a report: the server could not tell them apart.
+            other = sent.setdefault(line.replace(" ", "+"), line)
+            if other != line:
+                raise CatalogueError("%s: %r and %r are reported alike" % (name, other, line))
         games[name] = game
     if not games:
         raise CatalogueError("catalogue %s lists no games" % path)

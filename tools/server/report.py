@@ -4,7 +4,9 @@ Body: "junk=1&number=<L>&versions=" then "<name>=<fingerprint>;" for each of
 the L manifest lines, with the last ";" (the "=" of "versions=" when L is 0)
 replaced by a zero byte that Content-Length counts. Spaces in names arrive
 as "+"; nothing else is escaped, so a name is everything before its pair's
-last "=" (a fingerprint never holds one)."""
+last "=" (a fingerprint never holds one). A "+" in a reported name is thus
+either a blank or a "+" of the file name: names are compared in the form
+the plug-in sends them, never decoded."""
 
 
 class ReportError(Exception):
@@ -51,8 +53,13 @@ def parse_report(body):
             raise ReportError("entry %d (%r) is not name=fingerprint" % (i + 1, pair.decode("latin-1")))
         if not print_.isdigit():
             raise ReportError("entry %d has fingerprint %r, not digits" % (i + 1, print_.decode("latin-1")))
-        entries.append((name.replace(b"+", b" ").decode("latin-1"), print_.decode("ascii")))
+        entries.append((name.decode("latin-1"), print_.decode("ascii")))
     return entries
+
+
+def as_sent(line):
+    """A manifest line as its report names it."""
+    return line.replace(" ", "+")
 
 
 def compare(game, entries):
@@ -63,7 +70,7 @@ def compare(game, entries):
     ok = True
     for line in game.lines:
         want = game.expected[line]
-        got = reported.pop(line, None)
+        got = reported.pop(as_sent(line), None)
         if got is None:
             ok = False
             lines.append("missing  %s (want %s)" % (line, want))

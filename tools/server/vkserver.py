@@ -3,11 +3,12 @@
 standard library alone.
 
 For every game of its catalogue it serves a page that embeds the plug-in
-(/<game>/), the manifest stream (/<game>/manifest.velkor), and takes the
-version report at /<game>/ret_objects: launch arguments when every
-fingerprint matches, "REDIRECT;update.html" when some do not. Switches make
-it answer "ABORT;" or "LAUNCH_NOW;" instead, or cut a stream off half-way.
-Every request is logged; malformed reports are refused with a reason."""
+(/<game>/, to which /<game> redirects), the manifest stream
+(/<game>/manifest.velkor), and takes the version report at
+/<game>/ret_objects: launch arguments when every fingerprint matches,
+"REDIRECT;update.html" when some do not. Switches make it answer "ABORT;"
+or "LAUNCH_NOW;" instead, or cut a stream off half-way. Every request is
+logged; malformed reports are refused with a reason."""
 
 import argparse
 import html
@@ -63,11 +64,13 @@ class Handler(BaseHTTPRequestHandler):
         # the others with their outcome).
         self.server.log("%s: %s" % (self.client_address[0], format % args))
 
-    def send(self, status, body, content_type="text/html", note="", cut=False):
+    def send(self, status, body, content_type="text/html", note="", cut=False, headers=()):
         announced = len(body)
         if cut:
             body = body[: len(body) // 2]
         self.send_response_only(status)
+        for name, value in headers:
+            self.send_header(name, value)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(announced))
         self.end_headers()
@@ -105,6 +108,13 @@ class Handler(BaseHTTPRequestHandler):
             return self.send(200, page("Velkor Games Online", "<ul>%s</ul>" % items))
         if game is None:
             return self.refuse(404, "no such game or page: %s" % self.path)
+        path, query = (self.path.split("?", 1) + [""])[:2]
+        if path == "/" + game.name:
+            # The page's relative addresses need the slash: without it
+            # "manifest.velkor" would resolve to /manifest.velkor.
+            where = "/%s/%s" % (game.name, "?" + query if query else "")
+            return self.send(301, page("Moved", '<a href="%s">%s</a>' % (where, where)),
+                             note="to " + where, headers=[("Location", where)])
         if rest in ("", "check.html"):
             embed = '<embed src="manifest.velkor" type="%s" width="240" height="60">' % MIME
             return self.send(200, page("Checking %s" % game.title, "<p>Checking your files...</p>" + embed))
@@ -163,11 +173,13 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--host", default="127.0.0.1")
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--host", default="127.0.0.1", help="address to listen on (default 127.0.0.1)")
     parser.add_argument("--port", type=int, default=8080, help="0 picks a free port")
     parser.add_argument("--port-file", help="write the port here once listening")
-    parser.add_argument("--catalogue", default=os.path.join(SAMPLE, "catalogue.ini"))
+    parser.add_argument("--catalogue", default=os.path.join(SAMPLE, "catalogue.ini"),
+                        help="the games, their launch arguments and manifest lines (default: the sample's)")
     parser.add_argument("--release", default=os.path.join(SAMPLE, "release"),
                         help="reference copies of the current files")
     parser.add_argument("--command", choices=["abort", "launch-now"],
@@ -184,7 +196,12 @@ def main():
     except CatalogueError as error:
         print("vkserver: %s" % error, file=sys.stderr)
         return 2
-    server = Server((options.host, options.port), options, games)
+    try:
+        server = Server((options.host, options.port), options, games)
+    except OSError as error:
+        print("vkserver: cannot listen on %s:%d: %s" % (options.host, options.port,
+                                                        error.strerror or error), file=sys.stderr)
+        return 1
     port = server.server_address[1]
     server.log("vkserver listening on http://%s:%d/ with %d games (%s)%s%s"
                % (options.host, port, len(games), ", ".join(games),

@@ -1,0 +1,42 @@
+#!/bin/sh
+# bed.sh up|down: a standing Wine test bed in build/sample with the sample
+# installation, for running the pieces by hand (make sample, make
+# sample-down). It runs the shipped i686 files under 32-bit Wine, as the
+# tests and the demo do, and stays up until down.
+set -u
+top=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$top" || exit 1
+dir=build/sample loader=/usr/lib/wine/wine64
+
+case ${1:-} in
+up)
+    sh cmake/testbed.sh up "$dir" "$loader" build/i686/bin/vkholddesktop.exe 32 >/dev/null || {
+        [ -f "$dir/skipped" ] && echo "make sample: $(cat "$dir/skipped")" >&2
+        exit 1
+    }
+    if ! sh tools/sample/install.sh "$dir/wine-run" "$dir/prefix/drive_c" build/i686/bin/vkstandin.exe 32; then
+        sh cmake/testbed.sh down "$dir" "$loader"
+        exit 1
+    fi
+    cat <<EOF
+The sample installation is up in $dir (Wine prefix, X screen $(cat "$dir/display"),
+wineserver); nothing needs exporting. From the top of the repository:
+
+  python3 tools/server/vkserver.py --port 8080 &
+  $dir/wine-run build/i686/bin/vkbrowse.exe build/i686/bin/NPvkchk.dll http://127.0.0.1:8080/irampart/
+  cat $dir/prefix/drive_c/windows/versioning.log
+  cat $dir/prefix/drive_c/Velkor/System/started.txt
+  $dir/wine-run build/i686/bin/vkbrowse.exe build/i686/bin/NPvkchk.dll http://127.0.0.1:8080/iduskfall/
+
+Stop it with: make sample-down (and kill %1 for the server)
+EOF
+    ;;
+down)
+    sh cmake/testbed.sh down "$dir" "$loader"
+    echo "The sample test bed in $dir is down."
+    ;;
+*)
+    echo "usage: bed.sh up|down" >&2
+    exit 2
+    ;;
+esac
