@@ -112,7 +112,7 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
     const std::string ini = windowsDirectory() + "\\VELKORGO.INI";
     const std::string program = fromEnv("VELKOR_UPDATER_EXE"),
                       standIn = fromEnv("VELKOR_SETUP_STANDIN");
-    // A name one past the pass's 127 characters: failed, as an unreadable section is.
+    // A name one past the 127 characters the pass holds: it fails as a wrong entry section does.
     const std::string longGame = "i" + std::string(127, 'z'), longTitle = longGame.substr(0, 79),
                       longFailed = longTitle + "\n";
     int midX = GetSystemMetrics(SM_CXSCREEN) / 2, top = GetSystemMetrics(SM_CYSCREEN) / 2 - 180;
