@@ -3,6 +3,7 @@
 #include "pass_files.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <windows.h>
@@ -19,6 +20,27 @@ int readIniValue(const char* file, const char* section, const char* key, char* v
 {
     GetPrivateProfileStringA(section, key, kNoKey, value, DWORD(kValueSize), file);
     return strcmp(value, kNoKey) != 0;
+}
+
+char* readSectionNames(const char* file, int* length)
+{
+    // A list that does not fit is cut, and the answer is then size - 2: the
+    // game sections behind the cut would be left out unseen. Grow and read
+    // again until the answer is shorter. A list near that size that did fit
+    // only costs one more read.
+    const DWORD largest = 0x10000000;  // far beyond any INI file the service loads
+    for (DWORD size = DWORD(kSectionListSize); size <= largest; size *= 2) {
+        char* list = static_cast<char*>(malloc(size));
+        if (!list)
+            return nullptr;
+        DWORD got = GetPrivateProfileSectionNamesA(list, size, file);
+        if (got + 2 < size) {
+            *length = int(got);
+            return list;
+        }
+        free(list);
+    }
+    return nullptr;
 }
 
 int writeStartInMark(const char* file, const char* section)

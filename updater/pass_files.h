@@ -8,6 +8,12 @@
 // key is missing, or the value is the text "NOKEY".
 int readIniValue(const char* file, const char* section, const char* key, char* value);
 
+// Reads the whole section list of `file` (each name followed by a zero, the
+// list closed by a second zero) into a buffer from malloc, grown until the
+// list fits, and sets `length` to the list's length without its closing
+// zero. Returns null when no buffer could hold it. The caller frees it.
+char* readSectionNames(const char* file, int* length);
+
 // Adds or replaces "StartIn" = "<current>" in `section` of `file`, leaving
 // the rest of the file as it was. Returns 1 when written.
 int writeStartInMark(const char* file, const char* section);

@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 #include <stdio.h>
+#include <stdlib.h>
 
+#include "pass_files.h"
 #include "pass_limits.h"
 #include "resource.h"
 #include "section_names.h"
@@ -17,7 +19,7 @@ namespace {
 // The pass's own state, for the one pass of a run.
 struct PassState {
     char serviceIniPath[kPathSize];
-    char sectionNames[kSectionListSize];
+    char* sectionNames;  // the whole list, from readSectionNames
     int sectionLength;  // the list's length without its closing zero
     int sectionCount;
     int sectionIndex;   // 1-based number of the next name to handle
@@ -40,11 +42,13 @@ BOOL startPass(HWND dialog)
     snprintf(pass.serviceIniPath, sizeof pass.serviceIniPath, "%s\\%s", windowsDir, "VELKORGO.INI");
     SetFileAttributesA(pass.serviceIniPath, FILE_ATTRIBUTE_NORMAL);
 
-    DWORD length = GetPrivateProfileSectionNamesA(pass.sectionNames, DWORD(kSectionListSize),
-                                                  pass.serviceIniPath);
-    if (length >= kSectionListSize - 1)
-        length = DWORD(kSectionListSize - 2);  // the service cut the list
-    if (length <= 1) {
+    // A list too large for memory cannot be walked whole: the update cannot
+    // complete, as with no list at all, rather than leave games out unseen.
+    int length = 0;
+    pass.sectionNames = readSectionNames(pass.serviceIniPath, &length);
+    if (!pass.sectionNames || length <= 1) {
+        free(pass.sectionNames);
+        pass.sectionNames = nullptr;
         char caption[kCaptionSize];
         char text[kMessageSize];
         loadText(IDS_ERROR_CAPTION, caption, sizeof caption);
@@ -53,7 +57,7 @@ BOOL startPass(HWND dialog)
         EndDialog(dialog, 0);
         return FALSE;
     }
-    pass.sectionLength = int(length);
+    pass.sectionLength = length;
     pass.sectionCount = countSectionNames(pass.sectionNames, pass.sectionLength);
     pass.sectionIndex = 1;
 
@@ -69,20 +73,25 @@ void stepPass(HWND dialog)
 {
     if (pass.sectionIndex > pass.sectionCount) {
         setItemText(dialog, IDC_STATUS, "Done...");
+        free(pass.sectionNames);
+        pass.sectionNames = nullptr;
         EndDialog(dialog, 1);
         return;
     }
     SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_STEPIT, 0, 0);
-    // In whole numbers: 29 of 100 reads 29 %, where a floating-point
-    // quotient would truncate to 28.
+    // In whole numbers, wide enough for any count: 29 of 100 reads 29 %,
+    // where a floating-point quotient would truncate to 28.
     char percent[kStatusSize];
-    snprintf(percent, sizeof percent, "%d %%", pass.sectionIndex * 100 / pass.sectionCount);
+    snprintf(percent, sizeof percent, "%d %%", int(pass.sectionIndex * 100LL / pass.sectionCount));
     setItemText(dialog, IDC_PERCENT, percent);
 
+    // Held lower-cased and cut to its capacity; looked up whole.
     char name[kSectionNameSize];
     nthSectionName(pass.sectionNames, pass.sectionLength, pass.sectionIndex, name, sizeof name);
+    const char* wholeName =
+        pass.sectionNames + sectionNameAt(pass.sectionNames, pass.sectionLength, pass.sectionIndex);
     ++pass.sectionIndex;
-    updateGame(dialog, pass.serviceIniPath, name);
+    updateGame(dialog, pass.serviceIniPath, name, wholeName);
     PostMessageA(dialog, kStepMessage, 0, 0);
 }
 

@@ -10,7 +10,7 @@ int countSectionNames(const char* list, int length)
     return count;
 }
 
-int nthSectionName(const char* list, int length, int n, char* out, size_t outSize)
+int sectionNameAt(const char* list, int length, int n)
 {
     // Step by position, not by empty names: a section written "[]" gives an
     // empty name, and the names behind it still count.
@@ -20,6 +20,12 @@ int nthSectionName(const char* list, int length, int n, char* out, size_t outSiz
             ++at;
         ++at;  // over the name's zero
     }
+    return at < length ? at : length;
+}
+
+int nthSectionName(const char* list, int length, int n, char* out, size_t outSize)
+{
+    int at = sectionNameAt(list, length, n);
     size_t copied = 0;
     while (at < length && list[at] != '\0' && copied + 1 < outSize) {
         char c = list[at++];

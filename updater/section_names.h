@@ -8,6 +8,11 @@
 // is the number of names when `length` leaves out only the closing zero.
 int countSectionNames(const char* list, int length);
 
+// Where name number n (counted from 1; n below 2 gives the first) of the
+// first `length` characters of `list` begins; `length` when the list has
+// fewer names.
+int sectionNameAt(const char* list, int length, int n);
+
 // Copies name number n (counted from 1; n below 2 gives the first) of the
 // first `length` characters of `list` into `out`, lower-cased (ASCII A to Z
 // only). `out` becomes empty when the list has fewer names. A name longer

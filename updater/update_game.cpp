@@ -88,13 +88,13 @@ int setupCommandLine(const char* setupDir, const char* setupIniPath, char* out, 
     return formatFits(out, outSize, format, setupDir, "VGOSETUP.EXE", setupIniPath);
 }
 
-void updateGame(HWND dialog, const char* serviceIniPath, const char* name)
+void updateGame(HWND dialog, const char* serviceIniPath, const char* name, const char* wholeName)
 {
     if (name[0] != 'i')
         return;  // not a game section
 
     char count[kValueSize];
-    if (!readIniValue(serviceIniPath, name, "EXECUTECount", count)) {
+    if (!readIniValue(serviceIniPath, wholeName, "EXECUTECount", count)) {
         setStatus(dialog, kSearching);
         return;
     }
@@ -106,14 +106,17 @@ void updateGame(HWND dialog, const char* serviceIniPath, const char* name)
     int n = executeCount(count);
 
     char value[kValueSize];
-    if (readIniValue(serviceIniPath, name, "StartIn", value)) {
+    if (readIniValue(serviceIniPath, wholeName, "StartIn", value)) {
         setStatus(dialog, kSearching);  // installed and already known
         return;
     }
 
+    // A cut name can name neither its execute entry section nor its section
+    // of the setup INI: the game fails as if its entry section were wrong.
+    bool nameCut = strlen(name) < strlen(wholeName);
     char entrySection[kEntrySectionSize];
     char setupDir[kValueSize];
-    if (!formatFits(entrySection, sizeof entrySection, "%d %s", n - 1, name)
+    if (nameCut || !formatFits(entrySection, sizeof entrySection, "%d %s", n - 1, name)
         || !readIniValue(serviceIniPath, entrySection, "StartIn", setupDir)) {
         fail(dialog, IDS_BAD_EXECUTE_SECTION, name, title);
         return;

@@ -4,11 +4,13 @@
 
 #include <windows.h>
 
-// Handles the lower-cased `sectionName` of the service INI file at
-// `serviceIniPath`. Status texts and message boxes go to `dialog`, the
-// progress dialog; the game's title goes to the run state's updatedList or
-// failedList.
-void updateGame(HWND dialog, const char* serviceIniPath, const char* sectionName);
+// Handles one section of the service INI file at `serviceIniPath`:
+// `sectionName` as the pass holds it, lower-cased and cut to kSectionNameSize,
+// and `wholeName` as the file spells it, whole, for looking it up there.
+// Status texts and message boxes go to `dialog`, the progress dialog; the
+// game's title goes to the run state's updatedList or failedList.
+void updateGame(HWND dialog, const char* serviceIniPath, const char* sectionName,
+                const char* wholeName);
 
 // The decimal value of an "EXECUTECount" text: leading white space, an
 // optional sign, digits up to the first non-digit; no digits give 0. Values

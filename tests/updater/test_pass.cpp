@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 
 #include "command_line.h"
@@ -134,6 +135,7 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
 {
     const std::string longName = "i" + std::string(77, 'x');  // "1 " and it: 80, too long
     const std::string longerName = "i" + std::string(99, 'y');  // longer than a title
+    const std::string longestName = "i" + std::string(127, 'z');  // cut to 127 when held
     enum Outcome { kUntouched, kSearching, kBadEntry, kNoIni, kWriteFails, kNoExe, kStarted };
     const struct Row {
         std::string section;  // as the pass hands it over: lower-cased
@@ -148,6 +150,7 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
         {"ibroken", "Broken", "ibroken", "ibroken", kBadEntry},  // "2 ibroken" is missing
         {longerName, "", "", longerName.substr(0, kTitleSize - 1), kBadEntry},
         {longName, "Long", longName.c_str(), longName, kBadEntry},
+        {longestName.substr(0, 127), "", "", longestName.substr(0, kTitleSize - 1), kBadEntry},
         {"imissing", "Missing", "", "imissing", kNoIni},
         {"inocount", "NoCount", "inocount", "inocount", kNoIni},  // no EXECUTECount
         {"iquizhall", "QuizHall", "IQuizHall", "Quiz Hall Live", kWriteFails},  // mapped
@@ -185,6 +188,7 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
         "|[iduskfall]|EXECUTECount=1|@Duskfall|[0 iduskfall]|@Duskfall"
         "|[ibroken]|EXECUTECount=3|[0 ibroken]|@Broken|[" + longerName + "]|EXECUTECount=1"
         "|[" + longName + "]|EXECUTECount=2|[1 " + longName.substr(0, 77) + "]|@Long"
+        "|[I" + std::string(127, 'Z') + "]|EXECUTECount=1|[0 " + longestName + "]|@Longest"
         "|[imissing]|EXECUTECount=1|[0 imissing]|@Missing"
         "|[inocount]|EXECUTECount=1|[0 inocount]|@NoCount"
         "|[iquizhall]|EXECUTECount=1|[0 iquizhall]|@QuizHall"
@@ -252,4 +256,13 @@ TEST_CASE("the progress dialog: 33 %, 66 %, 100 %, Done..., and no boxes without
         expected += "Tunnel Runner Online\n";
     CHECK(std::string(runState.failedList) == expected + "...\n");
     CHECK(runState.failedList[kListSize - 1] == '#');
+
+    // 500 sections before a game: the section list is read whole, far past 4096 characters.
+    lines = "";
+    for (int i = 0; i < 500; ++i)
+        lines += "[Velkor news " + std::to_string(i) + "]|Seen=1|";
+    CHECK(runPass(lines + "[itunnelrun]|EXECUTECount=1") == 1);
+    CHECK(std::string(runState.failedList) == "Tunnel Runner Online\n");
+    CHECK(percents.substr(percents.size() - 12) == "|99 %|100 %|");
+    CHECK(std::count(percents.begin(), percents.end(), '|') == 502);
 }

@@ -102,6 +102,7 @@ struct Case {
     const char* failed;   // its right column; nullptr for the narrow layout
     std::string keys;     // pressed on the summary: "escape " first, then how it closes
     const char* shot;
+    int otherSections = 0;  // sections that are no games, before the games
 };
 
 }  // namespace
@@ -111,6 +112,9 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
     const std::string ini = windowsDirectory() + "\\VELKORGO.INI";
     const std::string program = fromEnv("VELKOR_UPDATER_EXE"),
                       standIn = fromEnv("VELKOR_SETUP_STANDIN");
+    // A name one past the 127 characters the pass holds: it fails as a wrong entry section does.
+    const std::string longGame = "i" + std::string(127, 'z'), longTitle = longGame.substr(0, 79),
+                      longFailed = longTitle + "\n";
     int midX = GetSystemMetrics(SM_CXSCREEN) / 2, top = GetSystemMetrics(SM_CYSCREEN) / 2 - 180;
     const Case cases[] = {
         // No section names: the error box, no summary, whatever the switches.
@@ -126,12 +130,17 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         // -d: a box for each failure while the progress dialog shows the game.
         {"-D", {"irampart", "iblotball", "icueshot"}, {"Blotball", "Cue Shot"}, "Rampart Realms\n",
          "Blotball\nCue Shot\n", "ok", "progress-dialog.png"},
+        // A long INI file: its section list is read whole, far past 4096 characters.
+        {"-d", {longGame, "itunnelrun"}, {longTitle}, "Tunnel Runner Online\n",
+         longFailed.c_str(), "ok", nullptr, 499},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         const Case& c = cases[i];
         CAPTURE(i);
         // Fresh directories each run: a setup program still ending is never in the way.
         std::string root = "C:\\vkprogram" + std::to_string(i), text = "[Velkor]\r\nVersion=1\r\n";
+        for (int n = 0; n < c.otherSections; ++n)
+            text += "[Velkor news " + std::to_string(n) + "]\r\nSeen=1\r\n";
         CreateDirectoryA(root.c_str(), nullptr);
         for (const std::string& name : c.games) {
             std::string dir = root + "\\" + name;
@@ -161,7 +170,7 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
                 HWND progress = waitForWindow(run.hProcess, "Updating Velkor Games", 0);
                 CHECK(textOf(progress, kStatus) == "Updating: " + game);
                 CHECK((rectOf(progress).left == 0 && rectOf(progress).top == 0));
-                if (game == c.boxes[0])
+                if (c.shot && game == c.boxes[0])
                     screenshot(progress, c.shot);
             }
             pressKey(box, VK_RETURN);
