@@ -9,32 +9,6 @@
 #include "transcript.h"
 #include "window.h"
 
-Session session;
-
-std::string npErrorText(NPError code)
-{
-    static const char* const names[] = {
-        "NPERR_NO_ERROR", "NPERR_GENERIC_ERROR", "NPERR_INVALID_INSTANCE_ERROR",
-        "NPERR_INVALID_FUNCTABLE_ERROR", "NPERR_MODULE_LOAD_FAILED_ERROR",
-        "NPERR_OUT_OF_MEMORY_ERROR", "NPERR_INVALID_PLUGIN_ERROR",
-        "NPERR_INVALID_PLUGIN_DIR_ERROR", "NPERR_INCOMPATIBLE_VERSION_ERROR",
-        "NPERR_INVALID_PARAM", "NPERR_INVALID_URL", "NPERR_FILE_NOT_FOUND", "NPERR_NO_DATA",
-        "NPERR_STREAM_NOT_SEEKABLE"};
-    if (code >= 0 && code < NPError(sizeof names / sizeof names[0]))
-        return std::to_string(code) + " " + names[code];
-    return std::to_string(code);
-}
-
-std::string reasonText(NPReason reason)
-{
-    switch (reason) {
-    case NPRES_DONE: return "0 NPRES_DONE";
-    case NPRES_NETWORK_ERR: return "1 NPRES_NETWORK_ERR";
-    case NPRES_USER_BREAK: return "2 NPRES_USER_BREAK";
-    default: return std::to_string(reason);
-    }
-}
-
 enum { kMaxStalls = 50 };  // WriteReady answers of 0 in a row before the browser gives up
 
 bool deliverStream(const std::string& url, const std::string& type, const std::string& bytes,

@@ -8,7 +8,6 @@
 #include "url.h"
 
 struct HttpAnswer {
-    bool connected = false;   // a connection was made and the request sent
     std::string error;        // why the exchange failed; "" when it did not
     int status = 0;           // 0 when no status line came
     std::string statusLine;

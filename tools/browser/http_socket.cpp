@@ -131,7 +131,6 @@ HttpAnswer httpExchange(const HttpUrl& url, const std::string& method,
         closesocket(s);
         return answer;
     }
-    answer.connected = true;
     // Nothing more comes from us: a server reading to the end sees it now.
     shutdown(s, SD_SEND);
 

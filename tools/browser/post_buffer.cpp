@@ -34,7 +34,6 @@ PostBuffer splitPostBuffer(const std::string& bytes)
                 break;  // a leading empty line is body, not an empty header block
             split.headers = lines;
             split.body = bytes.substr(start);
-            split.hasHeaderBlock = true;
             return split;
         }
         if (!isHeaderLine(line))

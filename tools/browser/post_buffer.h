@@ -8,7 +8,6 @@
 struct PostBuffer {
     std::vector<std::string> headers;  // "Name: value", line ends removed
     std::string body;
-    bool hasHeaderBlock = false;
 };
 
 // Takes the header lines from the start of bytes when they form a header

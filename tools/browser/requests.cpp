@@ -103,7 +103,7 @@ static bool answerUsable(const Request& request, const HttpAnswer& answer)
 {
     if (answer.status >= 200 && answer.status < 300)
         return true;
-    std::string what = std::string(request.post ? "POST " : "GET ") + request.url;
+    std::string what = request.describe();
     if (answer.status)
         session.failures.push_back(what + " answered " + answer.statusLine + ": " +
                                    quoted(answer.body, 200));
@@ -114,9 +114,8 @@ static bool answerUsable(const Request& request, const HttpAnswer& answer)
 
 void runRequest(const Request& request)
 {
-    transcriptNote("request " + std::to_string(request.number) + ": " +
-                   (request.post ? "POST " : "GET ") + request.url +
-                   (request.hasTarget ? " for " + request.target : std::string(" for the instance")));
+    transcriptNote("request " + std::to_string(request.number) + ": " + request.describe() +
+                   request.destination());
     bool toInstance = !request.hasTarget || (request.target == "_self" && session.options.followSelf);
 
     if (!toInstance && !request.post) {
@@ -149,8 +148,7 @@ void runRequest(const Request& request)
         return;
     }
     if (answer.cutShort)
-        session.failures.push_back(std::string(request.post ? "POST " : "GET ") + request.url + ": " +
-                                   answer.error);
+        session.failures.push_back(request.describe() + ": " + answer.error);
     NPReason reason = answer.cutShort ? NPRES_NETWORK_ERR : NPRES_DONE;
     std::string type = answer.contentType.empty() ? session.mimeType : answer.contentType;
     uint32_t end = answer.announced >= 0 && answer.announced <= 0xFFFFFFFFLL ? uint32_t(answer.announced)

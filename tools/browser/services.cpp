@@ -47,9 +47,8 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
         request.headers = split.headers;
         request.body = split.body;
     }
-    described = "queued as request " + std::to_string(request.number) + ": " +
-                (post ? "POST " : "GET ") + request.url +
-                (target ? std::string(" for ") + target : std::string(" for the instance"));
+    described = "queued as request " + std::to_string(request.number) + ": " + request.describe() +
+                request.destination();
     session.queue.push_back(request);
     return NPERR_NO_ERROR;
 }

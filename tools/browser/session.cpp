@@ -17,6 +17,8 @@
 
 enum { kMaxRequests = 32 };  // a plug-in that keeps asking is cut off here
 
+Session session;
+
 // The embed's attributes as argn/argv arrays that live for the instance.
 struct Arguments {
     std::vector<std::string> names, values;
@@ -101,18 +103,17 @@ static void report()
     transcriptNote(session.failures.empty() ? "exchange complete" : "exchange failed");
 }
 
-int runBrowser(const BrowserOptions& options)
+// Registers the plug-in from its version resource, as a browser does
+// when it starts.
+static bool registerPlugin(const BrowserOptions& options)
 {
-    session.options = options;
-    session.pageUrl = options.pageUrl;
-
     std::string error;
     session.mimeType = options.mimeType;
     if (!session.mimeType.empty()) {
         transcriptNote("MIME type given on the command line: " + quoted(session.mimeType));
     } else if (!readVersionString(options.pluginPath, "MIMEType", session.mimeType, error)) {
         transcriptNote("cannot register the plug-in: " + error);
-        return kNoPlugin;
+        return false;
     }
     std::string extents, openName;
     std::string ignored;
@@ -120,12 +121,20 @@ int runBrowser(const BrowserOptions& options)
     readVersionString(options.pluginPath, "FileOpenName", openName, ignored);
     transcriptNote("plug-in " + options.pluginPath + ": MIMEType " + quoted(session.mimeType) +
                    ", FileExtents " + quoted(extents) + ", FileOpenName " + quoted(openName));
-    PluginModule module;
-    if (!loadPluginModule(options.pluginPath, module, error)) {
-        transcriptNote("cannot load the plug-in: " + error);
-        return kNoPlugin;
-    }
+    return true;
+}
 
+static void shutDown(PluginModule& module)
+{
+    enterPlugin("NP_Shutdown()");
+    leavePlugin(npErrorText(module.shutdown()));
+    unloadPluginModule(module);
+}
+
+// Exchanges the function tables. On failure the module is shut down as far
+// as it was started, and unloaded.
+static bool startPlugin(PluginModule& module)
+{
     session.plugin = NPPluginFuncs();
     session.plugin.size = sizeof session.plugin;
     enterPlugin("NP_GetEntryPoints(plug-in table of " + std::to_string(sizeof session.plugin) + " bytes)");
@@ -134,90 +143,111 @@ int runBrowser(const BrowserOptions& options)
                 "." + std::to_string(session.plugin.version & 0xFF));
     if (result != NPERR_NO_ERROR) {
         unloadPluginModule(module);
-        return kNoPlugin;
+        return false;
     }
-    fillServiceTable(session.services, options.minorVersion);
-    enterPlugin("NP_Initialize(browser table version 0." + std::to_string(options.minorVersion) + ")");
+    fillServiceTable(session.services, session.options.minorVersion);
+    enterPlugin("NP_Initialize(browser table version 0." + std::to_string(session.options.minorVersion) + ")");
     result = module.initialize(&session.services);
     leavePlugin(npErrorText(result) + (session.plugin.urlnotify ? ", NPP_URLNotify offered"
                                                                 : ", no NPP_URLNotify"));
     if (result != NPERR_NO_ERROR) {
-        enterPlugin("NP_Shutdown()");
-        leavePlugin(npErrorText(module.shutdown()));
-        unloadPluginModule(module);
+        shutDown(module);
+        return false;
+    }
+    return true;
+}
+
+// NPP_New for the page's content; session.instanceLive says whether it took.
+static void createInstance(uint16_t mode, Arguments& arguments)
+{
+    std::vector<char> mime(session.mimeType.begin(), session.mimeType.end());
+    mime.push_back('\0');
+    enterPlugin("NPP_New(" + quoted(session.mimeType) + ", " + (mode == NP_FULL ? "NP_FULL" : "NP_EMBED") +
+                ", " + std::to_string(arguments.argn.size()) + " arguments)");
+    NPError result = session.plugin.newp(mime.data(), &session.npp, mode, int16_t(arguments.argn.size()),
+                                         arguments.argn.data(), arguments.argv.data(), nullptr);
+    leavePlugin(npErrorText(result));
+    session.instanceLive = result == NPERR_NO_ERROR;
+    if (!session.instanceLive)
+        session.failures.push_back("NPP_New answered " + npErrorText(result));
+}
+
+// Gives the live instance its window, streams it the content, runs what it
+// asks for until nothing is left, then destroys it.
+static void runInstance(const Embed& embed, const std::string& contentUrl)
+{
+    int width = dimension(embed.value("width"), 240);
+    int height = dimension(embed.value("height"), 60);
+    void* window = createPluginWindow(width, height, session.options.showWindow);
+    if (!window)
+        transcriptNote("no window could be made; the instance gets none");
+    NPWindow descriptor = {};
+    descriptor.window = window;
+    descriptor.width = uint32_t(width);
+    descriptor.height = uint32_t(height);
+    descriptor.clipRect.right = uint16_t(width);
+    descriptor.clipRect.bottom = uint16_t(height);
+    if (window && session.plugin.setwindow) {
+        enterPlugin("NPP_SetWindow(child window " + std::to_string(width) + "x" + std::to_string(height) +
+                    ")");
+        NPError result = session.plugin.setwindow(&session.npp, &descriptor);
+        leavePlugin(npErrorText(result));
+        if (result != NPERR_NO_ERROR)
+            session.failures.push_back("NPP_SetWindow answered " + npErrorText(result));
+    }
+    pumpMessages();
+
+    Request content;
+    content.number = ++session.requests;
+    content.url = contentUrl;
+    session.queue.push_back(content);
+    while (!session.queue.empty()) {
+        Request next = session.queue.front();
+        session.queue.pop_front();
+        if (next.number > kMaxRequests) {
+            session.failures.push_back("the plug-in kept asking; stopped after " +
+                                       std::to_string(kMaxRequests) + " requests");
+            break;
+        }
+        runRequest(next);
+    }
+
+    NPSavedData* saved = nullptr;
+    enterPlugin("NPP_Destroy()");
+    NPError result = session.plugin.destroy ? session.plugin.destroy(&session.npp, &saved) : NPERR_NO_ERROR;
+    leavePlugin(npErrorText(result) + (saved ? ", with saved data" : ""));
+    session.instanceLive = false;
+    if (result != NPERR_NO_ERROR)
+        session.failures.push_back("NPP_Destroy answered " + npErrorText(result));
+    destroyPluginWindow(window);
+}
+
+int runBrowser(const BrowserOptions& options)
+{
+    session.options = options;
+    session.pageUrl = options.pageUrl;
+    if (!registerPlugin(options))
+        return kNoPlugin;
+    PluginModule module;
+    std::string error;
+    if (!loadPluginModule(options.pluginPath, module, error)) {
+        transcriptNote("cannot load the plug-in: " + error);
         return kNoPlugin;
     }
+    if (!startPlugin(module))
+        return kNoPlugin;
 
     std::string contentUrl;
     uint16_t mode = NP_EMBED;
     Embed embed;
     Arguments arguments;
-    void* window = nullptr;
-    NPWindow descriptor = {};
     if (openPage(contentUrl, mode, embed) && session.plugin.newp) {
         arguments.fill(embed);
-        std::vector<char> mime(session.mimeType.begin(), session.mimeType.end());
-        mime.push_back('\0');
-        enterPlugin("NPP_New(" + quoted(session.mimeType) + ", " +
-                    (mode == NP_FULL ? "NP_FULL" : "NP_EMBED") + ", " +
-                    std::to_string(arguments.argn.size()) + " arguments)");
-        result = session.plugin.newp(mime.data(), &session.npp, mode, int16_t(arguments.argn.size()),
-                                     arguments.argn.data(), arguments.argv.data(), nullptr);
-        leavePlugin(npErrorText(result));
-        session.instanceLive = result == NPERR_NO_ERROR;
-        if (!session.instanceLive)
-            session.failures.push_back("NPP_New answered " + npErrorText(result));
+        createInstance(mode, arguments);
     }
-
-    if (session.instanceLive) {
-        int width = dimension(embed.value("width"), 240);
-        int height = dimension(embed.value("height"), 60);
-        window = createPluginWindow(width, height, options.showWindow);
-        if (!window)
-            transcriptNote("no window could be made; the instance gets none");
-        descriptor.window = window;
-        descriptor.width = uint32_t(width);
-        descriptor.height = uint32_t(height);
-        descriptor.clipRect.right = uint16_t(width);
-        descriptor.clipRect.bottom = uint16_t(height);
-        if (window && session.plugin.setwindow) {
-            enterPlugin("NPP_SetWindow(child window " + std::to_string(width) + "x" +
-                        std::to_string(height) + ")");
-            result = session.plugin.setwindow(&session.npp, &descriptor);
-            leavePlugin(npErrorText(result));
-            if (result != NPERR_NO_ERROR)
-                session.failures.push_back("NPP_SetWindow answered " + npErrorText(result));
-        }
-        pumpMessages();
-
-        Request content;
-        content.number = ++session.requests;
-        content.url = contentUrl;
-        session.queue.push_back(content);
-        while (!session.queue.empty()) {
-            Request next = session.queue.front();
-            session.queue.pop_front();
-            if (next.number > kMaxRequests) {
-                session.failures.push_back("the plug-in kept asking; stopped after " +
-                                           std::to_string(kMaxRequests) + " requests");
-                break;
-            }
-            runRequest(next);
-        }
-
-        NPSavedData* saved = nullptr;
-        enterPlugin("NPP_Destroy()");
-        result = session.plugin.destroy ? session.plugin.destroy(&session.npp, &saved) : NPERR_NO_ERROR;
-        leavePlugin(npErrorText(result) + (saved ? ", with saved data" : ""));
-        session.instanceLive = false;
-        if (result != NPERR_NO_ERROR)
-            session.failures.push_back("NPP_Destroy answered " + npErrorText(result));
-        destroyPluginWindow(window);
-    }
-
-    enterPlugin("NP_Shutdown()");
-    leavePlugin(npErrorText(module.shutdown()));
-    unloadPluginModule(module);
+    if (session.instanceLive)
+        runInstance(embed, contentUrl);
+    shutDown(module);
 
     if (session.failures.empty() && session.navigations.empty())
         session.failures.push_back("the plug-in asked for no page to go to");

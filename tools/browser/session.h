@@ -19,6 +19,10 @@ struct Request {
     std::string body;                  // post only
     bool notify = false;
     void* notifyData = nullptr;
+
+    // "POST url" or "GET url", as the transcript and the failures name it.
+    std::string describe() const { return (post ? "POST " : "GET ") + url; }
+    std::string destination() const { return hasTarget ? " for " + target : " for the instance"; }
 };
 
 struct Session {
@@ -57,5 +61,3 @@ void runRequest(const Request& request);
 bool deliverStream(const std::string& url, const std::string& type, const std::string& bytes,
                    uint32_t end, NPReason endReason, void* notifyData);
 
-std::string npErrorText(NPError code);
-std::string reasonText(NPReason reason);

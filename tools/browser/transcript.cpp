@@ -99,3 +99,28 @@ std::string quotedOrNull(const char* text)
         length++;
     return quoted(text, length);
 }
+
+// An NPError or NPReason with its name, as the transcript shows it.
+std::string npErrorText(NPError code)
+{
+    static const char* const names[] = {
+        "NPERR_NO_ERROR", "NPERR_GENERIC_ERROR", "NPERR_INVALID_INSTANCE_ERROR",
+        "NPERR_INVALID_FUNCTABLE_ERROR", "NPERR_MODULE_LOAD_FAILED_ERROR",
+        "NPERR_OUT_OF_MEMORY_ERROR", "NPERR_INVALID_PLUGIN_ERROR",
+        "NPERR_INVALID_PLUGIN_DIR_ERROR", "NPERR_INCOMPATIBLE_VERSION_ERROR",
+        "NPERR_INVALID_PARAM", "NPERR_INVALID_URL", "NPERR_FILE_NOT_FOUND", "NPERR_NO_DATA",
+        "NPERR_STREAM_NOT_SEEKABLE"};
+    if (code >= 0 && code < NPError(sizeof names / sizeof names[0]))
+        return std::to_string(code) + " " + names[code];
+    return std::to_string(code);
+}
+
+std::string reasonText(NPReason reason)
+{
+    switch (reason) {
+    case NPRES_DONE: return "0 NPRES_DONE";
+    case NPRES_NETWORK_ERR: return "1 NPRES_NETWORK_ERR";
+    case NPRES_USER_BREAK: return "2 NPRES_USER_BREAK";
+    default: return std::to_string(reason);
+    }
+}

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "host/npapi.h"
+
 // A browser note at the current depth.
 void transcriptNote(const std::string& text);
 
@@ -23,3 +25,7 @@ void leavePlugin(const std::string& result);
 std::string quoted(const char* bytes, size_t length, size_t limit = 600);
 std::string quoted(const std::string& bytes, size_t limit = 600);
 std::string quotedOrNull(const char* text);
+
+// An NPError or NPReason as a number with its name: "0 NPERR_NO_ERROR".
+std::string npErrorText(NPError code);
+std::string reasonText(NPReason reason);
