@@ -48,16 +48,24 @@ static char* takeGame(PluginInstance* This, char* text)
     return semicolon + 1;
 }
 
+// Moves data forward to `to`, in the same block: dataLen shrinks with it, so
+// the two still end where the received bytes end.
+static void advanceData(PluginInstance* This, char* to)
+{
+    This->dataLen -= int32_t(to - This->data);
+    This->data = to;
+}
+
 // "LAUNCH_NOW;" game ";" arguments. Returns an NPError.
 static NPError launchNow(NPP instance, PluginInstance* This)
 {
     logMessage("Got launch now -- starting client\n");
     exchangeState = kAborted;
-    This->data += strlen("LAUNCH_NOW;");
+    advanceData(This, This->data + strlen("LAUNCH_NOW;"));
     char* arguments = takeGame(This, This->data);
     if (!arguments)
         return NPERR_GENERIC_ERROR;
-    This->data = arguments;
+    advanceData(This, arguments);
     if (!startClient(instance, This)) {
         logMessage("start client failed\n");
         return NPERR_GENERIC_ERROR;
@@ -91,12 +99,18 @@ static NPError actOnAnswer(NPP instance, PluginInstance* This)
     return NPERR_NO_ERROR;
 }
 
-NPError NPP_DestroyStream(NPP instance, NPStream*, NPReason reason)
+NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
 {
     PluginInstance* This = instanceRecord(instance);
     if (!This)
         return NPERR_INVALID_INSTANCE_ERROR;
     logMessage("NPP_DestroyStream called; reason = %d, state = %d\n", reason, exchangeState);
+
+    // Each stream is acted on once, and only the one whose bytes are held:
+    // a second end would terminate and cut its text again.
+    if (!isCurrentStream(This, stream, "end not acted on"))
+        return NPERR_GENERIC_ERROR;
+    This->streamOpen = false;
 
     // A stream cut short by the network or the user is not what the server
     // sent: acting on it would report half a manifest or start the launcher

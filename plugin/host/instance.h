@@ -18,7 +18,7 @@ struct PluginInstance {
     void* hwnd;               // HWND we have subclassed; null when none
     void* defaultWindowProc;  // WNDPROC we replaced on hwnd; null when none
     char* data;               // received bytes; the controller may advance it into dataBlock
-    int32_t dataLen;          // bytes received on the current stream
+    int32_t dataLen;          // bytes from data to the end of what was received
     char systemPath[kValueSize];
     char pluginPath[kValueSize];
     char startIn[kValueSize];
@@ -29,6 +29,11 @@ struct PluginInstance {
     // grows geometrically so a stream of many small chunks costs linear time.
     char* dataBlock;
     int32_t dataCapacity;
+
+    // Bytes are taken from one stream at a time: the one begun last, until
+    // it ends. A browser that breaks that order has the others refused.
+    NPStream* stream;
+    bool streamOpen;
 };
 
 // The record of a browser instance, or null for a null handle or pdata.
@@ -39,6 +44,10 @@ inline PluginInstance* instanceRecord(NPP instance)
 
 // Returns the stream's block to the browser and forgets it.
 void releaseStreamData(PluginInstance* This);
+
+// Whether stream is the one whose bytes are being taken; logs why not, with
+// what is refused ("write refused").
+bool isCurrentStream(const PluginInstance* This, const NPStream* stream, const char* refused);
 
 // Plug-in entries of the function table, defined across plugin/host and
 // plugin/exchange.
