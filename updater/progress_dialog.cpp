@@ -32,13 +32,27 @@ void setItemText(HWND dialog, int id, const char* text)
     SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
+// Tells the player the System Components are broken and ends the dialog.
+BOOL refusePass(HWND dialog)
+{
+    char caption[kCaptionSize];
+    char text[kMessageSize];
+    loadText(IDS_ERROR_CAPTION, caption, sizeof caption);
+    loadText(IDS_BAD_COMPONENTS, text, sizeof text);
+    MessageBoxA(dialog, text, caption, MB_ICONEXCLAMATION);
+    EndDialog(dialog, 0);
+    return FALSE;
+}
+
 // Returns FALSE when the dialog has been ended: nothing to update.
 BOOL startPass(HWND dialog)
 {
     InitCommonControls();
+    // Without the Windows directory there is no service INI file to read.
     char windowsDir[MAX_PATH];
-    if (GetWindowsDirectoryA(windowsDir, sizeof windowsDir) >= sizeof windowsDir)
-        windowsDir[0] = '\0';
+    UINT windowsDirLength = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
+    if (windowsDirLength == 0 || windowsDirLength >= sizeof windowsDir)
+        return refusePass(dialog);
     snprintf(pass.serviceIniPath, sizeof pass.serviceIniPath, "%s\\%s", windowsDir, "VELKORGO.INI");
     SetFileAttributesA(pass.serviceIniPath, FILE_ATTRIBUTE_NORMAL);
 
@@ -49,13 +63,7 @@ BOOL startPass(HWND dialog)
     if (!pass.sectionNames || length <= 1) {
         free(pass.sectionNames);
         pass.sectionNames = nullptr;
-        char caption[kCaptionSize];
-        char text[kMessageSize];
-        loadText(IDS_ERROR_CAPTION, caption, sizeof caption);
-        loadText(IDS_BAD_COMPONENTS, text, sizeof text);
-        MessageBoxA(dialog, text, caption, MB_ICONEXCLAMATION);
-        EndDialog(dialog, 0);
-        return FALSE;
+        return refusePass(dialog);
     }
     pass.sectionLength = length;
     pass.sectionCount = countSectionNames(pass.sectionNames, pass.sectionLength);

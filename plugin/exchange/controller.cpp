@@ -53,8 +53,8 @@ static NPError launchNow(NPP instance, PluginInstance* This)
 {
     logMessage("Got launch now -- starting client\n");
     exchangeState = kAborted;
-    This->data += strlen("LAUNCH_NOW;");
-    char* arguments = takeGame(This, This->data);
+    // data stays where the block's bytes begin: only the text is cut.
+    char* arguments = takeGame(This, This->data + strlen("LAUNCH_NOW;"));
     if (!arguments)
         return NPERR_GENERIC_ERROR;
     if (!startClient(instance, This, arguments)) {
@@ -90,12 +90,18 @@ static NPError actOnAnswer(NPP instance, PluginInstance* This)
     return NPERR_NO_ERROR;
 }
 
-NPError NPP_DestroyStream(NPP instance, NPStream*, NPReason reason)
+NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
 {
     PluginInstance* This = instanceRecord(instance);
     if (!This)
         return NPERR_INVALID_INSTANCE_ERROR;
     logMessage("NPP_DestroyStream called; reason = %d, state = %d\n", reason, exchangeState);
+
+    // Each stream is acted on once, and only the one whose bytes are held:
+    // a second end would terminate and cut its text again.
+    if (!isCurrentStream(This, stream, "end not acted on"))
+        return NPERR_GENERIC_ERROR;
+    This->streamOpen = false;
 
     // A stream cut short by the network or the user is not what the server
     // sent: acting on it would report half a manifest or start the launcher

@@ -18,7 +18,7 @@ struct PluginInstance {
     uint16_t mode;            // NP_EMBED or NP_FULL; recorded only
     HWND hwnd;                // the window we have subclassed; null when none
     WNDPROC defaultWindowProc; // the procedure we replaced on hwnd; null when none
-    char* data;               // received bytes; the controller may advance it into dataBlock
+    char* data;               // received bytes: dataBlock, or an empty text after an empty stream
     int32_t dataLen;          // bytes received on the current stream
     char systemPath[kValueSize];
     char pluginPath[kValueSize];
@@ -26,10 +26,15 @@ struct PluginInstance {
     VersionEntry* result;     // the report's entry array while it is built
     int32_t contentLength;    // running form body length while the report is built
 
-    // The block behind data, and its size: data may point inside it, and it
-    // grows geometrically so a stream of many small chunks costs linear time.
+    // The block behind data, and its size: it grows geometrically so a
+    // stream of many small chunks costs linear time.
     char* dataBlock;
     int32_t dataCapacity;
+
+    // Bytes are taken from one stream at a time: the one begun last, until
+    // it ends. A browser that breaks that order has the others refused.
+    NPStream* stream;
+    bool streamOpen;
 };
 
 // The record of a browser instance, or null for a null handle or pdata.
@@ -40,6 +45,10 @@ inline PluginInstance* instanceRecord(NPP instance)
 
 // Returns the stream's block to the browser and forgets it.
 void releaseStreamData(PluginInstance* This);
+
+// Whether stream is the one whose bytes are being taken; logs why not, with
+// what is refused ("write refused").
+bool isCurrentStream(const PluginInstance* This, const NPStream* stream, const char* refused);
 
 // Plug-in entries of the function table, defined across plugin/host and
 // plugin/exchange.

@@ -24,14 +24,31 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t mode, int16_t, char*[], char*
     return NPERR_NO_ERROR;
 }
 
-NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream*, NPBool, uint16_t*)
+NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream* stream, NPBool, uint16_t*)
 {
     PluginInstance* This = instanceRecord(instance);
     if (!This)
         return NPERR_INVALID_INSTANCE_ERROR;
     logMessage("NPP_NewStream called.\n");
+    if (This->streamOpen)
+        logMessage("an earlier stream is still open; its bytes are dropped\n");
+    This->stream = stream;
+    This->streamOpen = true;
     This->dataLen = 0;
     return NPERR_NO_ERROR;
+}
+
+bool isCurrentStream(const PluginInstance* This, const NPStream* stream, const char* refused)
+{
+    if (!This->streamOpen) {
+        logMessage("no stream is open; %s\n", refused);
+        return false;
+    }
+    if (stream != This->stream) {
+        logMessage("not the current stream; %s\n", refused);
+        return false;
+    }
+    return true;
 }
 
 int32_t NPP_WriteReady(NPP, NPStream*)
@@ -78,7 +95,7 @@ static bool reserve(PluginInstance* This, int64_t needed)
     return true;
 }
 
-int32_t NPP_Write(NPP instance, NPStream*, int32_t offset, int32_t len, void* buffer)
+int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, void* buffer)
 {
     logMessage("NPP_Write called; len = %d\n", len);
     PluginInstance* This = instanceRecord(instance);
@@ -88,6 +105,8 @@ int32_t NPP_Write(NPP instance, NPStream*, int32_t offset, int32_t len, void* bu
         logMessage("buffer is NULL\n");
         return -1;
     }
+    if (!isCurrentStream(This, stream, "write refused"))
+        return -1;
     if (offset > 0 && This->dataLen == 0) {
         logMessage("offset and len mismatch; offset = %d\n", offset);
         return -1;

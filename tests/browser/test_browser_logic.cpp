@@ -13,16 +13,27 @@ TEST_CASE("odd addresses and HTTP answers are refused or bounded")
     for (const char* bad : {"https://h/", "http:///x", "http://h:0/x", "http://h:65536/x",
                             "http://h:8o/x"})
         CHECK_FALSE_MESSAGE(parseHttpUrl(bad, url), bad);
-    struct { const char* raw; const char* body; std::string error; } const cases[] = {
-        {"HTTP/1.0 200 OK\nContent-Length: 2\n\nabX", "ab", ""},  // more than announced
-        {"HTTP/1.0 200 OK\nContent-Length: -3\n\nab", "ab", "bad Content-Length: -3"},
+    struct {
+        const char* raw;
+        const char* body;
+        std::string error;
+        int status = 0;
+    } const cases[] = {
+        {"HTTP/1.0 200 OK\nContent-Length: 2\n\nabX", "ab", "", 200},  // more than announced
+        {"HTTP/1.0 404 OK\nContent-Length: -3\n\nab", "ab", "bad Content-Length: -3", 404},
         {"SSH-2.0-OpenSSH\r\n\r\n", "", "not an HTTP status line: SSH-2.0-OpenSSH"},
+        {"HTTP/1.0-200-OK\n\nab", "", "no blank in the HTTP status line: HTTP/1.0-200-OK"},
+        {"HTTP/1.0 99999999999 OK\n\nab", "",
+         "the HTTP status code is not three digits: HTTP/1.0 99999999999 OK"},
+        {"HTTP/1.0 2x0 OK\n\nab", "", "the HTTP status code is not three digits: HTTP/1.0 2x0 OK"},
+        {"HTTP/1.0 200\n\nab", "ab", "", 200},  // the reason phrase may be left out
         {"HTTP/1.0 200 OK\r\nContent-Le", "",
          "the server closed the connection inside the headers"},
     };
     for (const auto& c : cases) {
         HttpAnswer answer;
         parseHttpAnswer(c.raw, answer);
-        CHECK_MESSAGE((answer.body == c.body && answer.error == c.error), c.raw);
+        CHECK_MESSAGE(
+            (answer.body == c.body && answer.error == c.error && answer.status == c.status), c.raw);
     }
 }

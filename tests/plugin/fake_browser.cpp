@@ -10,6 +10,12 @@
 
 static FakeBrowser browser;
 static char kType[] = "application/x-velkor-versioning";
+static const std::string kGuard(64, '\x5A');  // behind every block
+
+static bool guardIntact(void* block, uint32_t size)
+{
+    return memcmp(static_cast<char*>(block) + size, kGuard.data(), kGuard.size()) == 0;
+}
 
 static std::string text(const void* s)
 {
@@ -37,19 +43,31 @@ FakeBrowser& resetFakeBrowser(uint16_t version)
     t.memalloc = [](uint32_t size) -> void* {
         if (browser.failAllocation >= 0 && browser.failAllocation-- == 0)
             return nullptr;
-        void* block = malloc(size ? size : 1);
+        void* block = malloc(size + kGuard.size());
         memset(block, 0xA5, size);  // so that bytes read before written show
+        memcpy(static_cast<char*>(block) + size, kGuard.data(), kGuard.size());
         browser.liveBlocks[block] = size;
         browser.allocationSizes.push_back(size);
         return block;
     };
     // No test macro here: nothing may be thrown through the plug-in's frames.
     t.memfree = [](void* block) {
-        if (browser.liveBlocks.erase(block) == 0)
+        auto live = browser.liveBlocks.find(block);
+        if (live == browser.liveBlocks.end())
             abort();  // a block we never handed out, or one freed twice
+        browser.overruns += !guardIntact(block, live->second);
+        browser.liveBlocks.erase(live);
         free(block);
     };
     return browser;
+}
+
+bool guardsIntact()
+{
+    for (const auto& live : browser.liveBlocks)
+        if (!guardIntact(live.first, live.second))
+            return false;
+    return browser.overruns == 0;
 }
 
 FakeBrowser& fakeBrowser() { return browser; }

@@ -20,7 +20,8 @@ struct PostCall {
 struct FakeBrowser {
     NPNetscapeFuncs table{};
     NPPluginFuncs plugin{};                // as the plug-in filled it in
-    std::map<void*, uint32_t> liveBlocks;  // block -> size
+    std::map<void*, uint32_t> liveBlocks;  // block -> size; guard bytes follow each
+    int overruns = 0;                      // blocks freed with their guard bytes written over
     std::vector<uint32_t> allocationSizes;
     int failAllocation = -1;  // the n-th allocation from now (0 = next) fails
     Lines getUrls;  // "URL TARGET"
@@ -30,6 +31,10 @@ struct FakeBrowser {
 // The one browser of the process, reset to a table version (major << 8 | minor).
 FakeBrowser& resetFakeBrowser(uint16_t version);
 FakeBrowser& fakeBrowser();
+
+// Whether no block has been written past its end: the live ones' guard bytes
+// are intact and none was freed with them written over.
+bool guardsIntact();
 
 // The same, with the linked-in plug-in given both tables.
 inline FakeBrowser& installFakeBrowser(uint16_t version = 9)

@@ -1,5 +1,6 @@
 // The version check exchange driven from the browser's side, one stream at a
 // time, against a service installed in the prefix and a stand-in launcher.
+#include <ctype.h>
 #include <string.h>
 
 #include <doctest/doctest.h>
@@ -68,8 +69,20 @@ TEST_CASE("every kind of stream in the states that accept it")
         NPReason reason = NPRES_DONE;
         int failAllocation = -1;  // when the stream ends, the n-th allocation from then fails
         const char* systemPath = "C:\\vk system";  // until initPaths reads it anew
+        // The browser's calls: b begin, w write the stream in chunks, e end;
+        // upper case for a second stream. The last end's answer is checked.
+        std::string calls = "bwe";
     };
+    const std::string closed = "no stream is open; end not acted on";
     const Case cases[] = {
+        // ended with none ever begun (on the fresh instance): nothing is acted on
+        {0, "", 1, 0, "", {destroyed + "0", closed}, NPRES_DONE, -1, "C:\\vk system", "e"},
+        // ended twice, it is acted on once (in the first block, so that a second
+        // terminator would land behind it)
+        {0, "LAUNCH_NOW;iTestGame;-fast 1\n", 1, 3, top,
+         {"Path is C:\\vk game", kStart + "-fast 1", kCall, kCalled, aborting, destroyed + "3",
+          closed},
+         NPRES_DONE, -1, "C:\\vk system", "bwee"},
         // "ABORT;" sends the top frame away; afterwards every stream only logs
         {0, "ABORT;http://example.com/a%20b.html\n", 0, 3, "http://example.com/a%20b.html _top",
          {destroyed + "0", "Got abort from server -- ABORTING!", kCall, kCalled, aborting}},
@@ -103,6 +116,11 @@ TEST_CASE("every kind of stream in the states that accept it")
         {1, "REDIRECT;a%20b%s%d.html\n", 0, 2, "a%20b%s%d.html _self",
          {awake + "REDIRECT;a%20b%s%d.html'", kCall, kCalled}},
         {-1, "REDIRECT;x.html\n", 0, 2, "", {destroyed + "2"}},
+        // two streams at once: the one begun last is acted on, the other not
+        {1, "REDIRECT;x.html\n", 0, 2, "x.html _self",
+         {destroyed + "1", "not the current stream; end not acted on", destroyed + "1",
+          awake + "REDIRECT;x.html'", kCall, kCalled},
+         NPRES_DONE, -1, "C:\\vk system", "bwBWeE"},
     };
     for (const Case& c : cases) {
         CAPTURE(c.stream.substr(0, 40));
@@ -111,24 +129,36 @@ TEST_CASE("every kind of stream in the states that accept it")
         PluginInstance* This = t.record();
         strcpy(This->systemPath, c.systemPath);
         browser.getUrls.clear();
-        NPStream stream{};
-        NPP_NewStream(&t.npp, nullptr, &stream, 0, nullptr);
-        for (size_t at = 0; at < c.stream.size(); at += 3) {
-            std::string chunk = c.stream.substr(at, 3);
-            NPP_Write(&t.npp, &stream, int32_t(at), int32_t(chunk.size()), &chunk[0]);
+        NPStream streams[2]{};
+        NPError ended = -1;
+        for (char call : c.calls) {
+            NPStream* stream = &streams[isupper(call) ? 1 : 0];
+            if (tolower(call) == 'b')
+                NPP_NewStream(&t.npp, nullptr, stream, 0, nullptr);
+            for (size_t at = 0; tolower(call) == 'w' && at < c.stream.size(); at += 3) {
+                std::string chunk = c.stream.substr(at, 3);
+                NPP_Write(&t.npp, stream, int32_t(at), int32_t(chunk.size()), &chunk[0]);
+            }
+            if (tolower(call) == 'e') {
+                browser.failAllocation = c.failAllocation;
+                ended = NPP_DestroyStream(&t.npp, stream, c.reason);
+            }
         }
-        browser.failAllocation = c.failAllocation;
 
-        CHECK(NPP_DestroyStream(&t.npp, &stream, c.reason) == c.result);
+        CHECK(ended == c.result);
         CHECK(exchangeState == c.after);
         CHECK(lastLines(c.logged.size()) == c.logged);
         CHECK(browser.getUrls == (c.navigation.empty() ? Lines{} : Lines{c.navigation}));
-        // Only the stream's block is kept, until the next stream.
-        CHECK((This->result == nullptr && browser.liveBlocks.size() == 2));
+        // Only the stream's block is kept, until the next stream; none
+        // before the first.
+        CHECK((This->result == nullptr && browser.liveBlocks.size() == (c.calls == "e" ? 1 : 2)));
+        CHECK(guardsIntact());
         for (const std::string& line : c.logged)
             if (line.rfind(kStart, 0) == 0)
                 CHECK(waitForLaunch() == Lines{line.substr(9), "C:\\vk system"});
     }
+    CHECK((NPP_Destroy(&t.npp, nullptr) == NPERR_NO_ERROR && browser.liveBlocks.empty()));
+    CHECK(guardsIntact());
 }
 
 TEST_CASE("blocks built from the server's text stay within their size")

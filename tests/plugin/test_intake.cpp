@@ -11,9 +11,9 @@ static std::string held(TestInstance& t)
     return std::string(t.record()->data, size_t(t.record()->dataLen));
 }
 
-static int32_t write(TestInstance& t, int32_t offset, std::string bytes)
+static int32_t write(TestInstance& t, NPStream* stream, int32_t offset, std::string bytes)
 {
-    return NPP_Write(&t.npp, nullptr, offset, int32_t(bytes.size()), &bytes[0]);
+    return NPP_Write(&t.npp, stream, offset, int32_t(bytes.size()), &bytes[0]);
 }
 
 TEST_CASE("a stream is gathered into one growing block")
@@ -24,42 +24,74 @@ TEST_CASE("a stream is gathered into one growing block")
     REQUIRE(t.created == NPERR_NO_ERROR);
     CHECK(exchangeState == kAwaitingManifest);  // each instance starts a new exchange
 
-    NPP_NewStream(&t.npp, nullptr, nullptr, 0, nullptr);
+    NPStream stream{};
+    NPP_NewStream(&t.npp, nullptr, &stream, 0, nullptr);
     std::string expected;
     for (int i = 0; i < 5000; i++) {
         std::string chunk(1 + i % 7, char('a' + i % 26));
-        REQUIRE(write(t, int32_t(expected.size()), chunk) == int32_t(chunk.size()));
+        REQUIRE(write(t, &stream, int32_t(expected.size()), chunk) == int32_t(chunk.size()));
         expected += chunk;
     }
     CHECK((held(t) == expected && fakeBrowser().allocationSizes.size() < 30));
-    NPP_NewStream(&t.npp, nullptr, nullptr, 0, nullptr);  // starts over in the same block
-    CHECK((write(t, 0, "second") == 6 && held(t) == "second"));
+    NPP_NewStream(&t.npp, nullptr, &stream, 0, nullptr);  // starts over in the same block
+    CHECK((write(t, &stream, 0, "second") == 6 && held(t) == "second"));
     CHECK((NPP_Destroy(&t.npp, nullptr) == NPERR_NO_ERROR && fakeBrowser().liveBlocks.empty()));
 }
 
-TEST_CASE("stream intake refuses a bad chunk with one log line and keeps what it holds")
+TEST_CASE("stream intake answers each chunk with one log line; a refused one changes nothing")
 {
+    const std::string launch = "LAUNCH_NOW;g;a\n";
     const struct {
-        const char* before;  // held already
-        int32_t offset, len;
+        const char* before;  // written to the first stream
+        bool ended;          // and the first stream ended
+        std::string other;   // then a second stream begun on the instance, and its bytes
+        bool otherEnded;
+        int32_t offset, len;  // the chunk written to the first stream
         bool noBuffer, noMemory;
+        int32_t result;  // -1 refused, or the bytes taken
         const char* logLine;
     } rows[] = {
-        {"", 100, 3, false, false, "offset and len mismatch; offset = 100"},
-        {"keep", 4, -5, false, false, "negative length refused; len = -5"},
-        {"keep", 4, INT32_MAX - 2, false, false,
+        {"", false, "", false, 100, 3, false, false, -1, "offset and len mismatch; offset = 100"},
+        {"keep", false, "", false, 4, -5, false, false, -1, "negative length refused; len = -5"},
+        {"keep", false, "", false, 4, INT32_MAX - 2, false, false, -1,
          "stream too long; refused 2147483645 bytes after 4"},
-        {"abc", 3, 64, false, true, "NPN_MemAlloc failed"},
+        {"abc", false, "", false, 3, 64, false, true, -1, "NPN_MemAlloc failed"},
+        {"abc", false, "", false, 3, 64, true, false, -1, "buffer is NULL"},
+        // once bytes are held, a chunk is appended whatever its offset
+        {"keep", false, "", false, 9, 2, false, false, 2, "Doing a realloc"},
+        {"keep", false, "", false, 1, 2, false, false, 2, "Doing a realloc"},
+        // the browser breaks the order: a stream that has ended, one begun
+        // before the current one while that is open, and after it has ended
+        {launch.c_str(), true, "", false, 15, 1, false, false, -1, "no stream is open; write refused"},
+        {"abcdef", false, launch, false, 6, 2, false, false, -1,
+         "not the current stream; write refused"},
+        {"abcdef", false, launch, true, 6, 2, false, false, -1, "no stream is open; write refused"},
     };
     for (const auto& row : rows) {
+        CAPTURE(row.logLine);
         installFakeBrowser();
         TestInstance t;
-        NPP_NewStream(&t.npp, nullptr, nullptr, 0, nullptr);
-        write(t, 0, row.before);
+        NPStream first{}, second{};
+        NPP_NewStream(&t.npp, nullptr, &first, 0, nullptr);
+        write(t, &first, 0, row.before);
+        if (row.ended)
+            NPP_DestroyStream(&t.npp, &first, NPRES_DONE);
+        if (!row.other.empty()) {
+            NPP_NewStream(&t.npp, nullptr, &second, 0, nullptr);
+            write(t, &second, 0, row.other);
+            if (row.otherEnded)
+                NPP_DestroyStream(&t.npp, &second, NPRES_DONE);
+        }
+        std::string before = held(t);
         fakeBrowser().failAllocation = row.noMemory ? 0 : -1;
         std::string bytes(64, 'd');
-        CHECK(NPP_Write(&t.npp, nullptr, row.offset, row.len, row.noBuffer ? 0 : &bytes[0]) == -1);
-        CHECK(held(t) == row.before);
+        CHECK(NPP_Write(&t.npp, &first, row.offset, row.len, row.noBuffer ? 0 : &bytes[0]) ==
+              row.result);
+        CHECK(held(t) == (row.result < 0 ? before : before + bytes.substr(0, size_t(row.len))));
         CHECK(lastLines(1)[0] == row.logLine);
+        CHECK(guardsIntact());
+        // Every row ends mid-stream: the instance goes with all it holds.
+        CHECK((NPP_Destroy(&t.npp, nullptr) == NPERR_NO_ERROR && fakeBrowser().liveBlocks.empty()));
+        CHECK(write(t, &first, 0, "x") == -1);
     }
 }

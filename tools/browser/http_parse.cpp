@@ -37,7 +37,22 @@ void parseHttpAnswer(const std::string& raw, HttpAnswer& answer)
         answer.error = "not an HTTP status line: " + answer.statusLine;
         return;
     }
-    answer.status = atoi(answer.statusLine.c_str() + answer.statusLine.find(' ') + 1);
+    // "HTTP/1.0 200 OK": the code is the three digits after the first blank.
+    const std::string& line = answer.statusLine;
+    size_t blank = line.find(' ');
+    if (blank == std::string::npos) {
+        answer.error = "no blank in the HTTP status line: " + line;
+        return;
+    }
+    size_t codeEnd = blank + 4;
+    bool threeDigits = codeEnd <= line.size() && (codeEnd == line.size() || line[codeEnd] == ' ');
+    for (size_t at = blank + 1; threeDigits && at < codeEnd; at++)
+        threeDigits = isdigit((unsigned char)line[at]) != 0;
+    if (!threeDigits) {
+        answer.error = "the HTTP status code is not three digits: " + line;
+        return;
+    }
+    answer.status = atoi(line.substr(blank + 1, 3).c_str());
     answer.headers.assign(lines.begin() + 1, lines.end());
 
     answer.contentType = headerValue(answer.headers, "Content-Type");
