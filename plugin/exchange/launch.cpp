@@ -2,24 +2,13 @@
 // has started, and stays where it is when it could not be started.
 #include "launch.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <windows.h>
 
 #include "../host/host_services.h"
+#include "command_text.h"
 #include "log.h"
-
-// An unquoted program path with a blank lets Windows try its pieces in turn
-// (C:\Program.exe before C:\Program Files\...\vkclient.exe), so a blank
-// gets the path quoted. The arguments are the server's and go on as sent.
-size_t buildCommandLine(char* line, size_t size, const char* systemPath, const char* arguments)
-{
-    bool quoted = strpbrk(systemPath, " \t") != nullptr;
-    int length = snprintf(line, size, quoted ? "\"%s\\vkclient.exe\" %s" : "%s\\vkclient.exe %s",
-                          systemPath, arguments);
-    return length < 0 ? size_t(-1) : size_t(length);
-}
 
 // Its own console, its own life: the handles are closed at once, since we
 // never wait for it and holding them would only keep its kernel objects alive.
@@ -50,8 +39,8 @@ int startClient(NPP instance, PluginInstance* This, const char* arguments)
 
     // A cut argument list could change what the launcher does: refuse instead.
     char commandLine[kCommandLineSize];
-    size_t needed = buildCommandLine(commandLine, sizeof commandLine, directory,
-                                     arguments ? arguments : "");
+    size_t needed = formatProgramLine(commandLine, sizeof commandLine, directory, "vkclient.exe",
+                                      arguments ? arguments : "");
     if (needed >= sizeof commandLine) {
         logMessage("command line too long; length = %d\n", int(needed));
         return 0;

@@ -7,14 +7,10 @@
 
 #include <windows.h>
 
+#include "command_text.h"
 #include "log.h"
 
 static const char kComponentsKey[] = "Software\\Velkor Games Online\\Velkor System Components";
-
-static char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Compares at most count characters without regard to the case of ASCII
 // letters, stopping at the end of either text.

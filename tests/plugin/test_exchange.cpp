@@ -5,6 +5,7 @@
 
 #include <doctest/doctest.h>
 
+#include "command_text.h"
 #include "exchange/launch.h"
 #include "exchange/controller.h"
 #include "exchange/request.h"
@@ -182,9 +183,9 @@ TEST_CASE("blocks built from the server's text stay within their size")
     // too long for its buffer stays within it.
     char line[kCommandLineSize + 8];
     memset(line, '#', sizeof line);
-    CHECK(buildCommandLine(line, kCommandLineSize, "C:\\SYS", "A B") == 23);
+    CHECK(formatProgramLine(line, kCommandLineSize, "C:\\SYS", "vkclient.exe", "A B") == 23);
     CHECK(std::string(line) == "C:\\SYS\\vkclient.exe A B");
     const std::string a300(300, 'a');
-    CHECK(buildCommandLine(line, kCommandLineSize, "C:\\SYS", a300.c_str()) == 320);
+    CHECK(formatProgramLine(line, kCommandLineSize, "C:\\SYS", "vkclient.exe", a300.c_str()) == 320);
     CHECK(std::string(line + kCommandLineSize, 8) == "########");
 }
