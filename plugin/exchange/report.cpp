@@ -2,7 +2,6 @@
 // fingerprints back to the server, which answers on a new stream.
 #include "report.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "../host/host_services.h"
@@ -13,22 +12,20 @@
 // Handed back by the browser in NPP_URLNotify, so it must outlive the call.
 static char kNotifyData[] = "2";
 
-// Fills one entry's fingerprint; returns its length, or 0 after logging.
-static int32_t fingerprint(PluginInstance* This, VersionEntry* entry, const char* path)
+// Fills one entry's fingerprint; false after logging a failure.
+static bool fingerprint(PluginInstance* This, VersionEntry* entry, const char* path)
 {
     // A game whose directory is not recorded has nothing on disk to look at.
     if (strcmp(This->startIn, "Error") == 0) {
         strcpy(entry->checksum, "0");
-        return 1;
+        return true;
     }
     int32_t length = 0;
     if (!CheckSumFile(path, entry->checksum, &length)) {
         logMessage("CheckSumFile failed\n");
-        return 0;
+        return false;
     }
-    // Counted from the text itself, so the header's length and the body agree.
-    entry->checksum[kChecksumSize - 1] = '\0';
-    return int32_t(strlen(entry->checksum));
+    return true;
 }
 
 static void releaseReport(PluginInstance* This, char* postBuf)
@@ -62,10 +59,6 @@ int performChecksums(NPP instance, PluginInstance* This, char* manifestStart)
         return 0;
     }
 
-    char countText[16];
-    snprintf(countText, sizeof countText, "%d", count);
-    This->contentLength = int32_t(strlen(countText));
-
     int64_t capacity = requestCapacity(count, shape.nameBytes);
     char* postBuf =
         capacity <= INT32_MAX ? static_cast<char*>(NPN_MemAlloc(uint32_t(capacity))) : nullptr;
@@ -89,23 +82,20 @@ int performChecksums(NPP instance, PluginInstance* This, char* manifestStart)
             releaseReport(This, postBuf);
             return 0;
         }
-        int32_t checksumLength = fingerprint(This, entry, path);
-        if (!checksumLength) {
+        if (!fingerprint(This, entry, path)) {
             releaseReport(This, postBuf);
             return 0;
         }
-        This->contentLength += int32_t(length) + checksumLength;
     }
 
-    int32_t bodyLength = This->contentLength + 2 * count + 24;
-    int32_t total = layOutRequest(postBuf, capacity, This->result, count, countText, bodyLength);
-    logMessage("content length is %d\n", bodyLength);
-    logMessage("object count is %s\n", countText);
+    int32_t total = layOutRequest(postBuf, capacity, This->result, count, &This->contentLength);
     if (!total) {
         logMessage("request does not fit its block\n");
         releaseReport(This, postBuf);
         return 0;
     }
+    logMessage("content length is %d\n", This->contentLength);
+    logMessage("object count is %d\n", count);
 
     logMessage("About to NPN_PostURLNotify\n");
     NPError posted = NPN_PostURLNotify(instance, "ret_objects", nullptr, uint32_t(total), postBuf,

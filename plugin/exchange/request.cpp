@@ -7,7 +7,7 @@
 
 static const char kHeader[] =
     "Content-Type: application/x-www-form-urlencoded\nContent-Length: %d\n\n";
-static const char kBodyPrefix[] = "junk=1&number=%s&versions=";
+static const char kBodyPrefix[] = "junk=1&number=%d&versions=";
 
 enum { kLongestNumber = 11 };  // "-2147483648"
 
@@ -62,28 +62,32 @@ static bool appendPairText(char* buf, int64_t capacity, int64_t* at, const char*
 }
 
 int32_t layOutRequest(char* buf, int64_t capacity, const VersionEntry* entries, int32_t count,
-                      const char* countText, int32_t bodyLength)
+                      int32_t* bodyLength)
 {
-    if (capacity > INT32_MAX)
+    // The body goes first, behind room for the longest header; the header,
+    // written from the body's real length, then takes its place in front.
+    const int64_t headerRoom = int64_t(sizeof kHeader) + kLongestNumber;
+    if (capacity > INT32_MAX || capacity <= headerRoom)
         return 0;
-    int n = snprintf(buf, size_t(capacity), kHeader, bodyLength);
-    if (n < 0 || n >= capacity)
+    char* body = buf + headerRoom;
+    const int64_t bodyCapacity = capacity - headerRoom;
+    int n = snprintf(body, size_t(bodyCapacity), kBodyPrefix, int(count));
+    if (n < 0 || n >= bodyCapacity)
         return 0;
     int64_t at = n;
-    n = snprintf(buf + at, size_t(capacity - at), kBodyPrefix, countText);
-    if (n < 0 || n >= capacity - at)
-        return 0;
-    at += n;
     for (int32_t i = 0; i < count; i++) {
         const VersionEntry& entry = entries[i];
-        if (!appendPairText(buf, capacity, &at, entry.name, strnlen(entry.name, kNameSize - 1)) ||
-            !appendPairText(buf, capacity, &at, "=", 1) ||
-            !appendPairText(buf, capacity, &at, entry.checksum,
+        if (!appendPairText(body, bodyCapacity, &at, entry.name, strnlen(entry.name, kNameSize - 1)) ||
+            !appendPairText(body, bodyCapacity, &at, "=", 1) ||
+            !appendPairText(body, bodyCapacity, &at, entry.checksum,
                             strnlen(entry.checksum, kChecksumSize - 1)) ||
-            !appendPairText(buf, capacity, &at, ";", 1))
+            !appendPairText(body, bodyCapacity, &at, ";", 1))
             return 0;
     }
     // The final separator gives way to the zero byte, which is sent too.
-    buf[at - 1] = '\0';
-    return int32_t(at);
+    body[at - 1] = '\0';
+    int header = snprintf(buf, size_t(headerRoom), kHeader, int(at));
+    memmove(buf + header, body, size_t(at));
+    *bodyLength = int32_t(at);
+    return int32_t(header + at);
 }

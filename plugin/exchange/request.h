@@ -25,10 +25,11 @@ ManifestShape splitManifest(char* start, const char* end);
 // nameBytes characters together: every fingerprint at its longest.
 int64_t requestCapacity(int32_t count, int64_t nameBytes);
 
-// Writes the request for `count` entries into buf: header with bodyLength,
-// body prefix with countText, then "name=checksum;" per entry with the pairs'
-// blanks turned into "+", and the last byte (the final ";", or with no
-// entries the "=" of "versions=") made a zero. Returns the request's length,
-// that zero byte included, or 0 when it would not fit capacity.
+// Writes the request for `count` entries into buf: the form body, "junk=1",
+// the count and "name=checksum;" per entry with the pairs' blanks turned
+// into "+" and the last byte (the final ";", or with no entries the "=" of
+// "versions=") made a zero, behind a header that gives the body's length.
+// Returns the request's length, that zero byte included, with the body's
+// length in *bodyLength; 0 when it would not fit capacity.
 int32_t layOutRequest(char* buf, int64_t capacity, const VersionEntry* entries, int32_t count,
-                      const char* countText, int32_t bodyLength);
+                      int32_t* bodyLength);

@@ -24,7 +24,7 @@ struct PluginInstance {
     char pluginPath[kValueSize];
     char startIn[kValueSize];
     VersionEntry* result;     // the report's entry array while it is built
-    int32_t contentLength;    // running form body length while the report is built
+    int32_t contentLength;    // the last report's form body length
 
     // The block behind data, and its size: it grows geometrically so a
     // stream of many small chunks costs linear time.
