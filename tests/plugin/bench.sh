@@ -13,6 +13,6 @@ taskset -c "$cpu" sh cmake/testbed.sh up build/bench /usr/lib/wine/wine64 \
     build/i686/bin/vkholddesktop.exe 32 >/dev/null
 status=0
 taskset -c "$cpu" build/bench/wine-run build/i686/tests/plugin/plugin_bench.exe \
-    "$(windows build/i686/bin/NPvkchk.dll)" "$(windows "$files")" || status=$?
+    "$(windows build/i686/bin/NPvkchk.dll)" "$(windows "$files")" ${BENCH_RUNS:-5} || status=$?
 sh cmake/testbed.sh down build/bench /usr/lib/wine/wine64
 exit $status
