@@ -6,6 +6,7 @@
 #   make bench    the shipped plug-in against the floor of its work, under Wine
 WERROR ?= ON
 BENCH_CPU ?= 0
+BENCH_RUNS ?= 5
 MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build test demo dist bench clean
@@ -35,7 +36,7 @@ dist: build
 	@sh tools/dist/dist.sh
 
 bench: build
-	@sh tests/plugin/bench.sh $(BENCH_CPU)
+	@BENCH_RUNS=$(BENCH_RUNS) sh tests/plugin/bench.sh $(BENCH_CPU)
 
 clean:
 	rm -rf build

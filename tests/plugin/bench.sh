@@ -1,5 +1,5 @@
 #!/bin/sh
-# bench.sh CPU: plugin_bench on the shipped i686 build, in a test bed of its
+# bench.sh CPU (BENCH_RUNS in the environment): plugin_bench on the shipped i686 build, in a test bed of its
 # own under build/bench, over files made once in build/bench-files. The
 # wineserver and the bench share one CPU: across two, Wine's timings swing
 # by several times from run to run.
@@ -13,6 +13,6 @@ taskset -c "$cpu" sh cmake/testbed.sh up build/bench /usr/lib/wine/wine64 \
     build/i686/bin/vkholddesktop.exe 32 >/dev/null
 status=0
 taskset -c "$cpu" build/bench/wine-run build/i686/tests/plugin/plugin_bench.exe \
-    "$(windows build/i686/bin/NPvkchk.dll)" "$(windows "$files")" ${BENCH_RUNS:-5} || status=$?
+    "$(windows build/i686/bin/NPvkchk.dll)" "$(windows "$files")" "${BENCH_RUNS:-5}" || status=$?
 sh cmake/testbed.sh down build/bench /usr/lib/wine/wine64
 exit $status

@@ -124,6 +124,31 @@ static void startBrowser(const Plugin& plugin)
     plugin.initialize(&fakeBrowser().table);
 }
 
+static std::string logPath;
+
+// The log on, or off: a directory holding its name, so the file cannot be
+// created. Takes effect with the next instance.
+static void useLog(bool on)
+{
+    DeleteFileA(logPath.c_str());
+    RemoveDirectoryA(logPath.c_str());
+    if (!on)
+        CreateDirectoryA(logPath.c_str(), nullptr);
+}
+
+// One check of the manifest by a new instance: ms, or -1 when the plug-in
+// did not post the expected report.
+static double timedCheck(const Plugin& plugin, const std::string& manifest,
+                         const std::string& expected, bool withLog)
+{
+    useLog(withLog);
+    startBrowser(plugin);
+    TestInstance t;
+    double ms = milliseconds([&] { deliverStream(&t.npp, manifest); });
+    const auto& posts = fakeBrowser().posts;
+    return posts.size() == 1 && posts[0].bytes.find(expected) != std::string::npos ? ms : -1;
+}
+
 int main(int argc, char** argv)
 {
     if (argc < 3) {
@@ -143,6 +168,7 @@ int main(int argc, char** argv)
     plugin.initialize = reinterpret_cast<decltype(plugin.initialize)>(
         reinterpret_cast<void*>(GetProcAddress(plugin.module, "NP_Initialize")));
     makeCrcTable();
+    logPath = windowsDirectory() + "\\versioning.log";
     const std::string stream(4 << 20, 'x');
     if (once == "--intake") {
         startBrowser(plugin);
@@ -175,17 +201,19 @@ int main(int argc, char** argv)
     printf("The version check of N files by %s, loaded and driven as a browser does,\n"
            "against the floor, measured in the same process on the same files.\n"
            "Warm cache, medians of %d runs. Of the files, 10 %% are under 1 KiB, the rest\n"
-           "4 KiB to 1 MiB.\n\n"
+           "4 KiB to 1 MiB (random bytes up to 4 KiB, then a hole).\n\n"
            "  N          files in the manifest\n"
            "  check      ms from the manifest stream's start until the report is posted:\n"
            "             every file fingerprinted, with its four log lines\n"
+           "  no log     the same with no log file\n"
            "  floor      ms to open each file, ReadFile its first 1024 bytes, close it and\n"
            "             take their CRC, and nothing else\n"
-           "  per file   the same in ms per file\n"
-           "  ratio      check / floor of the same run (the two back to back), median\n\n",
+           "  per file   check and floor in ms per file\n"
+           "  ratio      check / floor of the same run, median (the three passes of a run\n"
+           "             come back to back, each first in turn)\n\n",
            argv[1], runs);
-    printf("%8s %10s %10s %10s %10s %8s\n", "N", "check", "floor", "check/file", "floor/file",
-           "ratio");
+    printf("%8s %10s %10s %10s %10s %10s %8s\n", "N", "check", "no log", "floor",
+           "check/file", "floor/file", "ratio");
     for (size_t n : {size_t(500), size_t(5000), size_t(20000)}) {
         if (n > names.size()) {
             printf("%8zu (only %zu files in %s)\n", n, names.size(), dir.c_str());
@@ -193,34 +221,29 @@ int main(int argc, char** argv)
         }
         const std::string manifest = manifestOf(names, n);
         const std::string expected = expectedReport(names, paths, n);
-        std::vector<double> check, floor, ratio;
+        std::vector<double> times[3], ratio;  // check, no log, floor
         for (int run = 0; run <= runs; run++) {  // run 0 warms up
-            startBrowser(plugin);
-            TestInstance t;
-            double checkMs = 0, floorMs = 0;
-            auto checkRun = [&] { checkMs = milliseconds([&] { deliverStream(&t.npp, manifest); }); };
-            auto floorRun = [&] { floorMs = milliseconds([&] { crcSink += floorPass(paths, n); }); };
-            // Each first in turn: neither gains from what the other left behind.
-            if (run % 2)
-                floorRun(), checkRun();
-            else
-                checkRun(), floorRun();
-            const auto& posts = fakeBrowser().posts;
-            if (posts.size() != 1 || posts[0].bytes.find(expected) == std::string::npos) {
-                fprintf(stderr, "plugin_bench: the plug-in did not report the %zu files\n", n);
-                return 1;
+            double ms[3];
+            // Each first in turn: none gains from what another left behind.
+            for (int i = 0; i < 3; i++) {
+                int pass = (run + i) % 3;
+                ms[pass] = pass == 2 ? milliseconds([&] { crcSink += floorPass(paths, n); })
+                                     : timedCheck(plugin, manifest, expected, pass == 0);
+                if (ms[pass] < 0) {
+                    fprintf(stderr, "plugin_bench: the plug-in did not report the %zu files\n", n);
+                    return 1;
+                }
             }
-            if (getenv("BENCH_VERBOSE"))
-                fprintf(stderr, "%zu run %d: check %.1f floor %.1f\n", n, run, checkMs, floorMs);
+            for (int pass = 0; pass < 3 && run > 0; pass++)
+                times[pass].push_back(ms[pass]);
             if (run > 0)
-                check.push_back(checkMs), floor.push_back(floorMs), ratio.push_back(checkMs / floorMs);
+                ratio.push_back(ms[0] / ms[2]);
         }
-        double c = median(check), f = median(floor);
-        printf("%8zu %10.1f %10.1f %10.4f %10.4f %8.2f\n", n, c, f, c / n, f / n, median(ratio));
+        double c = median(times[0]), f = median(times[2]);
+        printf("%8zu %10.1f %10.1f %10.1f %10.4f %10.4f %8.2f\n", n, c, median(times[1]), f,
+               c / double(n), f / double(n), median(ratio));
     }
 
-    // Without a log file, since a directory holds its name.
-    const std::string log = windowsDirectory() + "\\versioning.log";
     printf("\nStream intake of a %u-byte stream, cut short by the user so that nothing\n"
            "acts on it, against the number of chunks it comes in; medians of %d runs.\n\n"
            "  chunks     NPP_Write calls (each after NPP_WriteReady)\n"
@@ -232,10 +255,7 @@ int main(int argc, char** argv)
     for (int chunks = 16; chunks <= 262144; chunks *= 4) {
         double result[2];
         for (bool withLog : {true, false}) {
-            DeleteFileA(log.c_str());
-            RemoveDirectoryA(log.c_str());
-            if (!withLog)
-                CreateDirectoryA(log.c_str(), nullptr);
+            useLog(withLog);
             std::vector<double> times;
             for (int run = 0; run < runs; run++) {
                 startBrowser(plugin);
@@ -249,7 +269,7 @@ int main(int argc, char** argv)
         printf("%8d %10.2f %10.2f %10.2f %10.2f\n", chunks, result[0], result[1],
                result[0] * 1e6 / double(stream.size()), result[1] * 1e6 / double(stream.size()));
     }
-    RemoveDirectoryA(log.c_str());
+    useLog(true);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Velkor Games Online");
     return 0;
 }
