@@ -1,8 +1,8 @@
 #!/bin/sh
-# bench.sh CPU (BENCH_RUNS in the environment): plugin_bench on the shipped i686 build, in a test bed of its
-# own under build/bench, over files made once in build/bench-files. The
-# wineserver and the bench share one CPU: across two, Wine's timings swing
-# by several times from run to run.
+# bench.sh CPU: plugin_bench on the shipped i686 build, medians of
+# $BENCH_RUNS runs (default 5), in a test bed of its own under build/bench,
+# over files made once in build/bench-files. The wineserver and the bench
+# share one CPU: across two, Wine's timings swing by several times.
 set -eu
 cpu=$1
 files=build/bench-files
