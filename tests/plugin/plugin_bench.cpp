@@ -125,28 +125,46 @@ static void startBrowser(const Plugin& plugin)
 }
 
 static std::string logPath;
+static HANDLE logBlock = INVALID_HANDLE_VALUE;
 
-// The log on, or off: a directory holding its name, so the file cannot be
-// created. Takes effect with the next instance.
-static void useLog(bool on)
+// The log off, or on again. Off is a handle of ours that shares the file
+// with readers only, so the plug-in's next open for writing fails. It can
+// be taken only while the plug-in holds no log, and the plug-in never
+// closes its log: every pass without the log comes before the first with.
+static void blockLog(bool block)
 {
-    DeleteFileA(logPath.c_str());
-    RemoveDirectoryA(logPath.c_str());
-    if (!on)
-        CreateDirectoryA(logPath.c_str(), nullptr);
+    if (block) {
+        logBlock = CreateFileA(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               CREATE_ALWAYS, 0, nullptr);
+    } else {
+        CloseHandle(logBlock);
+        logBlock = INVALID_HANDLE_VALUE;
+    }
 }
 
 // One check of the manifest by a new instance: ms, or -1 when the plug-in
 // did not post the expected report.
 static double timedCheck(const Plugin& plugin, const std::string& manifest,
-                         const std::string& expected, bool withLog)
+                         const std::string& expected)
 {
-    useLog(withLog);
     startBrowser(plugin);
     TestInstance t;
     double ms = milliseconds([&] { deliverStream(&t.npp, manifest); });
     const auto& posts = fakeBrowser().posts;
     return posts.size() == 1 && posts[0].bytes.find(expected) != std::string::npos ? ms : -1;
+}
+
+// The median time of a 4 MiB stream in that many chunks, cut short.
+static double timedIntake(const Plugin& plugin, const std::string& stream, int chunks, int runs)
+{
+    std::vector<double> times;
+    for (int run = 0; run < runs; run++) {
+        startBrowser(plugin);
+        TestInstance t;
+        times.push_back(milliseconds(
+            [&] { deliverStream(&t.npp, stream, stream.size() / size_t(chunks), NPRES_USER_BREAK); }));
+    }
+    return median(times);
 }
 
 int main(int argc, char** argv)
@@ -198,6 +216,29 @@ int main(int argc, char** argv)
         return fakeBrowser().posts.size() == 1 ? 0 : 1;
     }
 
+    const size_t sizes[] = {500, 5000, 20000};
+    const int chunkCounts[] = {16, 64, 256, 1024, 4096, 16384, 65536, 262144};
+    std::vector<std::string> manifests, expected;
+    for (size_t n : sizes) {
+        size_t files = std::min(n, names.size());
+        manifests.push_back(manifestOf(names, files));
+        expected.push_back(expectedReport(names, paths, files));
+    }
+
+    // Everything without the log first: see blockLog.
+    blockLog(true);
+    std::vector<double> noLog, intakeOff;
+    for (size_t i = 0; i < manifests.size(); i++) {
+        std::vector<double> times;
+        for (int run = 0; run <= runs; run++)  // run 0 warms up
+            times.push_back(timedCheck(plugin, manifests[i], expected[i]));
+        times.erase(times.begin());
+        noLog.push_back(median(times));
+    }
+    for (int chunks : chunkCounts)
+        intakeOff.push_back(timedIntake(plugin, stream, chunks, runs));
+    blockLog(false);
+
     printf("The version check of N files by %s, loaded and driven as a browser does,\n"
            "against the floor, measured in the same process on the same files.\n"
            "Warm cache, medians of %d runs. Of the files, 10 %% are under 1 KiB, the rest\n"
@@ -205,42 +246,40 @@ int main(int argc, char** argv)
            "  N          files in the manifest\n"
            "  check      ms from the manifest stream's start until the report is posted:\n"
            "             every file fingerprinted, with its four log lines\n"
-           "  no log     the same with no log file\n"
+           "  no log     the same with no log file (measured before the others)\n"
            "  floor      ms to open each file, ReadFile its first 1024 bytes, close it and\n"
            "             take their CRC, and nothing else\n"
            "  per file   check and floor in ms per file\n"
-           "  ratio      check / floor of the same run, median (the three passes of a run\n"
+           "  ratio      check / floor of the same run, median (the two passes of a run\n"
            "             come back to back, each first in turn)\n\n",
            argv[1], runs);
     printf("%8s %10s %10s %10s %10s %10s %8s\n", "N", "check", "no log", "floor",
            "check/file", "floor/file", "ratio");
-    for (size_t n : {size_t(500), size_t(5000), size_t(20000)}) {
+    for (size_t i = 0; i < manifests.size(); i++) {
+        size_t n = sizes[i];
         if (n > names.size()) {
             printf("%8zu (only %zu files in %s)\n", n, names.size(), dir.c_str());
             continue;
         }
-        const std::string manifest = manifestOf(names, n);
-        const std::string expected = expectedReport(names, paths, n);
-        std::vector<double> times[3], ratio;  // check, no log, floor
+        std::vector<double> check, floor, ratio;
         for (int run = 0; run <= runs; run++) {  // run 0 warms up
-            double ms[3];
-            // Each first in turn: none gains from what another left behind.
-            for (int i = 0; i < 3; i++) {
-                int pass = (run + i) % 3;
-                ms[pass] = pass == 2 ? milliseconds([&] { crcSink += floorPass(paths, n); })
-                                     : timedCheck(plugin, manifest, expected, pass == 0);
-                if (ms[pass] < 0) {
-                    fprintf(stderr, "plugin_bench: the plug-in did not report the %zu files\n", n);
-                    return 1;
-                }
+            double checkMs = 0, floorMs = 0;
+            auto checkRun = [&] { checkMs = timedCheck(plugin, manifests[i], expected[i]); };
+            auto floorRun = [&] { floorMs = milliseconds([&] { crcSink += floorPass(paths, n); }); };
+            // Each first in turn: neither gains from what the other left behind.
+            if (run % 2)
+                floorRun(), checkRun();
+            else
+                checkRun(), floorRun();
+            if (checkMs < 0 || noLog[i] < 0) {
+                fprintf(stderr, "plugin_bench: the plug-in did not report the %zu files\n", n);
+                return 1;
             }
-            for (int pass = 0; pass < 3 && run > 0; pass++)
-                times[pass].push_back(ms[pass]);
             if (run > 0)
-                ratio.push_back(ms[0] / ms[2]);
+                check.push_back(checkMs), floor.push_back(floorMs), ratio.push_back(checkMs / floorMs);
         }
-        double c = median(times[0]), f = median(times[2]);
-        printf("%8zu %10.1f %10.1f %10.1f %10.4f %10.4f %8.2f\n", n, c, median(times[1]), f,
+        double c = median(check), f = median(floor);
+        printf("%8zu %10.1f %10.1f %10.1f %10.4f %10.4f %8.2f\n", n, c, noLog[i], f,
                c / double(n), f / double(n), median(ratio));
     }
 
@@ -248,28 +287,15 @@ int main(int argc, char** argv)
            "acts on it, against the number of chunks it comes in; medians of %d runs.\n\n"
            "  chunks     NPP_Write calls (each after NPP_WriteReady)\n"
            "  log on     ms for the whole stream, two log lines per chunk written\n"
-           "  log off    ms with no log file\n"
+           "  log off    ms with no log file (measured before the others)\n"
            "  per byte   ns per byte of the stream, log on / log off\n\n",
            unsigned(stream.size()), runs);
     printf("%8s %10s %10s %10s %10s\n", "chunks", "log on", "log off", "ns/B on", "ns/B off");
-    for (int chunks = 16; chunks <= 262144; chunks *= 4) {
-        double result[2];
-        for (bool withLog : {true, false}) {
-            useLog(withLog);
-            std::vector<double> times;
-            for (int run = 0; run < runs; run++) {
-                startBrowser(plugin);
-                TestInstance t;
-                times.push_back(milliseconds([&] {
-                    deliverStream(&t.npp, stream, stream.size() / chunks, NPRES_USER_BREAK);
-                }));
-            }
-            result[withLog ? 0 : 1] = median(times);
-        }
-        printf("%8d %10.2f %10.2f %10.2f %10.2f\n", chunks, result[0], result[1],
-               result[0] * 1e6 / double(stream.size()), result[1] * 1e6 / double(stream.size()));
+    for (size_t i = 0; i < intakeOff.size(); i++) {
+        double on = timedIntake(plugin, stream, chunkCounts[i], runs), off = intakeOff[i];
+        printf("%8d %10.2f %10.2f %10.2f %10.2f\n", chunkCounts[i], on, off,
+               on * 1e6 / double(stream.size()), off * 1e6 / double(stream.size()));
     }
-    useLog(true);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Velkor Games Online");
     return 0;
 }
