@@ -9,6 +9,7 @@ enum { kChecksumSize = 21 };  // a ten-digit CRC, a ten-digit size and the termi
 uint32_t cksumCrc(const unsigned char* bytes, int32_t count);
 
 // Writes the fingerprint of the file at path into checksum (kChecksumSize
-// bytes) and its length into *length. A file that cannot be opened gives "0".
+// bytes) and its length into *length. A file that cannot be opened, or a
+// name that is not a disk file (a device), gives "0".
 // Returns 1 with a fingerprint, 0 after logging a failure.
 int CheckSumFile(const char* path, char* checksum, int32_t* length);

@@ -13,12 +13,9 @@ extern FILE* logFile;
 // stays as it was (or closed) and messages are dropped.
 void openLog(void);
 
-// Formats once and writes the text verbatim; a text longer than the usual
-// buffer is still written whole.
+// Formats once and writes the text verbatim, in one write to the file; a
+// text longer than the usual buffer is still written whole.
 void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// Formats straight into the stream, for the fingerprint's lines.
-void logWrite(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The first line's time text, "Sun Dec 06 02:30:26 2026\n"; size >= 26.
 void formatLogTime(time_t when, char* text, size_t size);

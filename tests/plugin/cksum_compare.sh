@@ -2,7 +2,7 @@
 # cksum_compare.sh WINE_RUN PLUGIN_LOCATIONS_TESTS DIR
 # Fingerprints of a few hundred generated files against the cksum utility:
 # coreutils' CRC of each file's first 1024 bytes, then its size (an empty
-# file has none: it cannot be mapped); the test program's cksum case compares.
+# file too: 4294967295, then 0); the test program's cksum case compares.
 set -eu
 "$1" --ready  # this machine may not run the lane at all
 rm -rf "$3" && mkdir -p "$3/files" "$3/heads" && cd "$3"
@@ -23,6 +23,6 @@ done
 cksum heads/* >heads.ck
 cksum files/* >files.ck
 paste -d' ' heads.ck files.ck |
-    awk '{ sub("/", "\\", $6); print $6, ($5 == 0 ? "failed" : $1 $5) }' >expected
+    awk '{ sub("/", "\\", $6); print $6, $1 $5 }' >expected
 "$1" "$2" --no-skip -tc='*cksum*'
 cd / && rm -rf "$3"

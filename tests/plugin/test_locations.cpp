@@ -131,28 +131,39 @@ TEST_CASE("a file's fingerprint is the CRC of its head and its size, or 0")
         fclose(f);
         return std::string(path);
     };
-    const std::string abc = makeFile("C:\\vk abc", "abc", 3);
+    const std::string abc = makeFile("C:\\vk abc", "abc", 3), a1024(1024, 'a');
     const std::string notFound = "CreateFile failed assuming file not found; error=";
+    const std::string notDisk = "Not a disk file assuming file not found; type=2";
     struct Case {
         std::string path;
         DWORD access, share;  // of a handle another program holds on the file; 0: none
         int result;
         std::string text;  // the fingerprint
-        Lines logged;      // the last lines
+        Lines logged;      // every line after "Awake, about to map file <path>"
     };
     const Case cases[] = {
+        // a head of exactly 1024 bytes is the whole file; one byte more changes the size only
+        {makeFile("C:\\vk 1024", a1024, 1024), 0, 0, 1, "26194053511024",
+         {"realSize = 1024", "checksum = 2619405351", "returned checksum = 26194053511024"}},
+        {makeFile("C:\\vk 1025", a1024, 1025), 0, 0, 1, "26194053511025",
+         {"realSize = 1025", "checksum = 2619405351", "returned checksum = 26194053511025"}},
         // a ten-digit CRC and a ten-digit size: twenty characters, reported whole
-        {makeFile("C:\\vk 4e9", std::string(1024, 'a'), 4000000000LL), 0, 0, 1,
-         "26194053514000000000", {"realSize = 4000000000", "checksum = 2619405351",
-                                  "returned checksum = 26194053514000000000"}},
+        {makeFile("C:\\vk 4e9", a1024, 4000000000LL), 0, 0, 1, "26194053514000000000",
+         {"realSize = 4000000000", "checksum = 2619405351",
+          "returned checksum = 26194053514000000000"}},
+        // the CRC of no bytes, as cksum gives it for an empty file
+        {makeFile("C:\\vk empty", "", 0), 0, 0, 1, "42949672950",
+         {"realSize = 0", "checksum = 4294967295", "returned checksum = 42949672950"}},
         {"C:\\vk none", 0, 0, 1, "0", {notFound + "2"}},
         {abc, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 1, "0", {notFound + "32"}},
-        {makeFile("C:\\vk empty", "", 0), 0, 0, 0, "",
-         {"realSize = 0", "CreateFileMapping failed"}},
+        // a device opens in any directory, with any extension, and is not read
+        {"C:\\NUL", 0, 0, 1, "0", {notDisk}},
+        {windowsDirectory() + "\\nul.txt", 0, 0, 1, "0", {notDisk}},
         // 0xFFFFFFFF is the size query's failure
         {makeFile("C:\\vk huge", "abc", 0xFFFFFFFFLL), 0, 0, 0, "",
          {"realSize = 4294967295", "GetFileSize failed"}},
     };
+    const std::string log = windowsDirectory() + "\\versioning.log";
     for (const Case& c : cases) {
         CAPTURE(c.path);
         HANDLE other = c.access ? CreateFileA(c.path.c_str(), c.access, c.share, nullptr,
@@ -167,10 +178,16 @@ TEST_CASE("a file's fingerprint is the CRC of its head and its size, or 0")
         CHECK(std::string(slot + kChecksumSize, 8) == std::string(8, 0x5A));
         if (c.result)
             CHECK((slot == c.text && length == int32_t(c.text.size())));
-        CHECK(lastLines(c.logged.size()) == c.logged);
+        // The file's bytes behind the first line: whole lines, each ended by CR LF.
+        std::string expected = "Awake, about to map file " + c.path + "\r\n";
+        for (const std::string& line : c.logged)
+            expected += line + "\r\n";
+        const std::string bytes = readBinaryFile(log);
+        CHECK(bytes.substr(bytes.find('\n') + 1) == expected);
     }
     // Every handle was closed: each file can be removed at once.
-    for (const char* path : {"C:\\vk abc", "C:\\vk 4e9", "C:\\vk empty", "C:\\vk huge"})
+    for (const char* path :
+         {"C:\\vk abc", "C:\\vk 1024", "C:\\vk 1025", "C:\\vk 4e9", "C:\\vk empty", "C:\\vk huge"})
         CHECK(DeleteFileA(path));
 }
 

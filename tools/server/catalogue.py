@@ -55,9 +55,6 @@ def load(path, release):
             ref = reference_path(release, name, line)
             if not os.path.isfile(ref):
                 raise CatalogueError("%s: no reference file %s for %r" % (name, ref, line))
-            if os.path.getsize(ref) == 0:
-                # The plug-in cannot map an empty file: its whole report would fail.
-                raise CatalogueError("%s: reference file %s is empty" % (name, ref))
             game.expected[line] = fingerprint(ref)
         sent = {}
         for line in lines:

@@ -21,8 +21,8 @@ _TABLE = _table()
 
 
 def cksum_crc(data):
-    """The first number `cksum` prints for these bytes (0xFFFFFFFF for none:
-    the plug-in's own convention, never reached for a real file)."""
+    """The first number `cksum` prints for these bytes (0xFFFFFFFF for none,
+    the CRC of an empty file)."""
     if not data:
         return 0xFFFFFFFF
     crc = 0
