@@ -12,9 +12,11 @@
 
 #include <windows.h>
 
+#include "locations.h"
+
 FILE* logFile = nullptr;
 
-enum { kMessageSize = 2048, kPathSize = 260 };
+enum { kMessageSize = 2048 };
 
 static const char kLogName[] = "\\versioning.log";
 
@@ -38,7 +40,7 @@ void formatLogTime(time_t when, char* text, size_t size)
 void openLog(void)
 {
     char path[kPathSize];
-    UINT length = GetWindowsDirectoryA(path, sizeof path);
+    unsigned length = readWindowsDirectory(path, sizeof path);
     if (length == 0 || length + sizeof kLogName > sizeof path)
         return;
     memcpy(path + length, kLogName, sizeof kLogName);
