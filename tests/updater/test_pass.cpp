@@ -200,6 +200,8 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
         failed += row.failed;
     }
     REQUIRE(writeBinaryFile(kRoot + "\\Blotball\\VGOSETUP.EXE", "not a program\r\n"));
+    // What "C:\vkpass\Velkor Games\VGOSETUP.EXE" would start unquoted.
+    REQUIRE(CopyFileA("vkstandin.exe", (kRoot + "\\Velkor.exe").c_str(), FALSE));
     const std::string roProgram = kRoot + "\\Warbands\\VGOSETUP.EXE",
                       roIni = kRoot + "\\Spellgale\\VGOSETUP.INI";
     REQUIRE(SetFileAttributesA(roProgram.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -227,6 +229,7 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
               == (row.spelled.empty() ? "" : setupIni(row.spelled, row.marked,
                                                       row.dir != std::string("NoCount"))));
     }
+    CHECK(readBinaryFile(kRoot + "\\started.txt") == "");
     CHECK_FALSE((GetFileAttributesA(roIni.c_str()) & FILE_ATTRIBUTE_READONLY));
     CHECK((GetFileAttributesA(roProgram.c_str()) & FILE_ATTRIBUTE_READONLY));
 }
