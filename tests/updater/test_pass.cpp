@@ -92,9 +92,6 @@ TEST_CASE("the switches: only a space ends a token, which is folded and compared
         CHECK_MESSAGE(std::to_string(state.showErrors) + std::to_string(state.silentOnSuccess)
                       == c[1], '"' << c[0] << '"');
     }
-    RunState state{};
-    parseCommandLine(nullptr, state);
-    CHECK(state.showErrors + state.silentOnSuccess == 0);
 }
 
 TEST_CASE("the summary follows a pass that ran, unless -s was given and nothing failed")
@@ -168,14 +165,11 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
         {"[ispellgale]|EXECUTECount=1|[0 ispellgale]|@Spellgale", "Spellgale", "ispellgale",
          "Updating: Spellgale|", "", "Spellgale\n", "",  // its setup INI is read-only
          "C:\\vkpass\\Spellgale\\VGOSETUP.EXE C:\\vkpass\\Spellgale\\VGOSETUP.INI", true},
-        // EXECUTECount 0, empty, without digits, beyond the int range.
+        // EXECUTECount 0, empty (no digits), beyond the int range.
         {"[izero]|EXECUTECount=0|[-1 izero]|@Zero", "Zero", "izero", "Updating: izero|", "",
          "izero\n", "", "C:\\vkpass\\Zero\\VGOSETUP.EXE C:\\vkpass\\Zero\\VGOSETUP.INI", true},
         {"[iempty]|EXECUTECount=|[-1 iempty]|@Empty", "Empty", "iempty", "Updating: iempty|", "",
          "iempty\n", "", "C:\\vkpass\\Empty\\VGOSETUP.EXE C:\\vkpass\\Empty\\VGOSETUP.INI", true},
-        {"[iletters]|EXECUTECount=abc|[-1 iletters]|@Letters", "Letters", "iletters",
-         "Updating: iletters|", "", "iletters\n", "",
-         "C:\\vkpass\\Letters\\VGOSETUP.EXE C:\\vkpass\\Letters\\VGOSETUP.INI", true},
         {"[ibig]|EXECUTECount=99999999999999999999|[2147483646 ibig]|@Big", "Big", "ibig",
          "Updating: ibig|", "", "ibig\n", "",
          "C:\\vkpass\\Big\\VGOSETUP.EXE C:\\vkpass\\Big\\VGOSETUP.INI", true},
