@@ -3,14 +3,10 @@
 // column (failed list, its group box, the failure banner) lies beyond the
 // right edge; wide when something failed, so both columns show and the
 // success banner, left at its template place far right, lies outside.
-#include "summary_dialog.h"
-
 #include "resource.h"
-#include "run_state.h"
+#include "vkupdate.h"
 
 namespace {
-
-enum { kBannerSize = 512 };  // terminator included
 
 void place(HWND window, int x, int y, int width, int height)
 {
@@ -18,25 +14,18 @@ void place(HWND window, int x, int y, int width, int height)
     SetWindowPos(window, nullptr, x, y, width, height, 0);
 }
 
-void setText(HWND dialog, int id, const char* text)
-{
-    SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-}
-
 void setBanner(HWND dialog, int controlId, UINT stringId)
 {
     char banner[kBannerSize];
-    banner[0] = '\0';
-    LoadStringA(static_cast<HINSTANCE>(runState.instance), stringId, banner, sizeof banner);
-    setText(dialog, controlId, banner);
+    loadText(stringId, banner, sizeof banner);
+    setItemText(dialog, controlId, banner);
 }
 
 void layOut(HWND dialog)
 {
     if (runState.updatedList[0] == '\0')
-        LoadStringA(static_cast<HINSTANCE>(runState.instance), IDS_ALL_UP_TO_DATE,
-                    runState.updatedList, sizeof runState.updatedList);
-    setText(dialog, IDC_UPDATED_LIST, runState.updatedList);
+        loadText(IDS_ALL_UP_TO_DATE, runState.updatedList, kListSize);
+    setItemText(dialog, IDC_UPDATED_LIST, runState.updatedList);
 
     int halfWidth = GetSystemMetrics(SM_CXSCREEN) / 2;
     int halfHeight = GetSystemMetrics(SM_CYSCREEN) / 2;
@@ -45,7 +34,7 @@ void layOut(HWND dialog)
         place(GetDlgItem(dialog, IDOK), 240, 270, 80, 25);
         place(GetDlgItem(dialog, IDC_FAILURE_BANNER), 25, 25, 510, 50);
         setBanner(dialog, IDC_FAILURE_BANNER, IDS_FAILURE_BANNER);
-        setText(dialog, IDC_FAILED_LIST, runState.failedList);
+        setItemText(dialog, IDC_FAILED_LIST, runState.failedList);
     } else {
         place(dialog, halfWidth - 146, halfHeight - 180, 293, 350);
         place(GetDlgItem(dialog, IDC_SUCCESS_BANNER), 0, 25, 293, 50);

@@ -22,7 +22,8 @@ run() {  # run STATUS PATH [vkbrowse options]
     [ "$status" = "$want" ] || fail "vkbrowse exited with $status, expected $want"
 }
 launched() {  # launched ARGUMENTS: the client was started with them
-    wait_for_file "$L" 10; has "$L" "started in $sys with command line: $sys\\vkclient.exe $1"
+    wait_for_file "$L" 10
+    has "$L" "vkclient.exe started in $sys, shown 10, with command line: $sys\\vkclient.exe $1"
 }
 not_launched() { sleep "${1:-0}"; [ ! -e "$L" ] || fail "the launcher was started"; }
 

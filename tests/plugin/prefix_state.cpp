@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <regex>
+
 #include "wine_files.h"
 
 static const char kService[] = "Software\\Velkor Games Online";
@@ -27,10 +29,10 @@ void InstalledService::writeIni(const std::string& text)
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, "velkorgo.ini");
 }
 
-static const char kReport[] = "C:\\vkclient-report.txt";
+static const char kReport[] = "C:\\vk system\\started.txt";  // the stand-in's record
 static const std::string kSystem = "C:\\vk system", kGame = "C:\\vk game";
 static const char* const kFiles[] = {"C:\\vk system\\vkclient.exe", "C:\\vk game\\a.exe",
-                                     "C:\\vk game\\b dat", "C:\\vk game\\empty.dat"};
+                                     "C:\\vk game\\b dat", "C:\\vk game\\empty.dat", kReport};
 
 InstalledService::InstalledService() : iniPath(windowsDirectory() + "\\velkorgo.ini")
 {
@@ -49,7 +51,7 @@ InstalledService::InstalledService() : iniPath(windowsDirectory() + "\\velkorgo.
     writeBinaryFile(kFiles[1], "abc");
     writeBinaryFile(kFiles[2], std::string(2000, 'a'));
     writeBinaryFile(kFiles[3], "");
-    SetEnvironmentVariableA("VKCLIENT_REPORT", kReport);
+    removeFile(kReport);
 }
 
 InstalledService::~InstalledService()
@@ -68,8 +70,11 @@ InstalledService::~InstalledService()
 Lines waitForLaunch()
 {
     Lines lines;
-    for (int i = 0; i < 200 && (lines = readLines(kReport)).size() < 2; i++)
+    for (int i = 0; i < 200 && (lines = readLines(kReport)).empty(); i++)
         Sleep(50);
     removeFile(kReport);
-    return lines;
+    std::smatch m;
+    static const std::regex record("vkclient\\.exe started in (.*?), shown -?[0-9]+, "
+                                   "with command line: (.*)");
+    return lines.size() == 1 && std::regex_match(lines[0], m, record) ? Lines{m[2], m[1]} : lines;
 }

@@ -19,6 +19,6 @@ struct InstalledService {
     std::string iniPath;
 };
 
-// The command line and working directory the stand-in last reported, waited
-// for a few seconds.
+// The command line and working directory of the one start the stand-in
+// recorded, waited for a few seconds; what it recorded when it was not one.
 Lines waitForLaunch();
