@@ -198,6 +198,7 @@ BOOL startPass(HWND dialog, PassState& pass)
     }
     if (!pass.sectionNames || pass.sectionLength <= 1) {
         free(pass.sectionNames);
+        pass.sectionNames = nullptr;
         showErrorBox(dialog, IDS_BAD_COMPONENTS, nullptr);
         EndDialog(dialog, 0);
         return FALSE;
@@ -218,9 +219,14 @@ BOOL startPass(HWND dialog, PassState& pass)
 
 void stepPass(HWND dialog, PassState& pass)
 {
+    // A step that comes after the pass has ended, or without one begun (the
+    // window is shown and hidden again), finds no list and does nothing.
+    if (!pass.sectionNames)
+        return;
     if (pass.sectionIndex > pass.sectionCount) {
         setItemText(dialog, IDC_STATUS, "Done...");
         free(pass.sectionNames);
+        pass.sectionNames = nullptr;
         EndDialog(dialog, 1);
         return;
     }
