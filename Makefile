@@ -37,7 +37,7 @@ dist: build
 	@sh tools/dist/dist.sh
 
 bench: build
-	@BENCH_RUNS=$(BENCH_RUNS) sh tests/plugin/bench.sh $(BENCH_CPU)
+	@BENCH_RUNS=$(BENCH_RUNS) sh tools/bench/bench.sh $(BENCH_CPU)
 
 sample: build
 	@sh tools/sample/bed.sh up

@@ -8,6 +8,7 @@ import configparser
 import os
 
 from fingerprint import fingerprint
+from report import as_sent
 
 MACRO_DIRS = {"<plugin>": "_plugin", "<windows>": "_windows", "<winsys>": "_winsys"}
 
@@ -59,7 +60,7 @@ def load(path, release):
         sent = {}
         for line in lines:
             # "a b" and "a+b" are one name in a report: the server could not tell them apart.
-            other = sent.setdefault(line.replace(" ", "+"), line)
+            other = sent.setdefault(as_sent(line), line)
             if other != line:
                 raise CatalogueError("%s: %r and %r are reported alike" % (name, other, line))
         games[name] = game

@@ -6,13 +6,13 @@
 set -eu
 cpu=$1
 files=build/bench-files
-python3 tests/plugin/bench_files.py "$files" 20000
+python3 tools/bench/bench_files.py "$files" 20000
 # Z: is the root of this machine in every Wine prefix.
 windows() { printf 'Z:%s' "$(realpath "$1")" | tr / '\\'; }
 taskset -c "$cpu" sh cmake/testbed.sh up build/bench /usr/lib/wine/wine64 \
     build/i686/bin/vkholddesktop.exe 32 >/dev/null
 status=0
-taskset -c "$cpu" build/bench/wine-run build/i686/tests/plugin/plugin_bench.exe \
+taskset -c "$cpu" build/bench/wine-run build/i686/tools/bench/plugin_bench.exe \
     "$(windows build/i686/bin/NPvkchk.dll)" "$(windows "$files")" "${BENCH_RUNS:-5}" || status=$?
 sh cmake/testbed.sh down build/bench /usr/lib/wine/wine64
 exit $status
