@@ -43,7 +43,7 @@ bool summaryWanted(INT_PTR passResult, const RunState& state)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
-    runState = RunState{instance, 0, 0, "", ""};
+    runState = RunState{instance, 0, 0, "", "", 0, 0};
     parseCommandLine(commandLine, runState);
     INT_PTR passResult = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
                                          progressDialogProc, 0);

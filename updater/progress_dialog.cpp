@@ -109,7 +109,7 @@ void fail(HWND dialog, unsigned textId, const char* argument, const char* title)
 {
     if (runState.showErrors)
         showErrorBox(dialog, textId, argument);
-    appendTitle(runState.failedList, kListSize, title);
+    appendTitle(runState.failedList, kListSize, runState.failedListFull, title);
 }
 
 // One section of the service INI file: `name` as the pass holds it,
@@ -178,7 +178,7 @@ void updateGame(HWND dialog, const char* serviceIni, const char* name, const cha
         fail(dialog, IDS_NO_SETUP_PROGRAM, setupProgram, title);
         return;
     }
-    appendTitle(runState.updatedList, kListSize, title);
+    appendTitle(runState.updatedList, kListSize, runState.updatedListFull, title);
 }
 
 // Returns FALSE when the dialog has been ended: nothing to update.

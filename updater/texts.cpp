@@ -67,14 +67,12 @@ void gameTitle(const char* sectionName, char* title)
     title[len] = '\0';
 }
 
-void appendTitle(char* list, size_t capacity, const char* title)
+void appendTitle(char* list, size_t capacity, int& full, const char* title)
 {
     const size_t fullLen = sizeof kListFullLine - 1;
-    if (capacity < fullLen + 1)
-        return;
-    size_t used = strnlen(list, capacity - 1);
-    if (used >= fullLen && memcmp(list + used - fullLen, kListFullLine, fullLen) == 0)
+    if (full || capacity < fullLen + 1)
         return;  // already full: later titles would hide the gap
+    size_t used = strnlen(list, capacity - 1);
 
     size_t titleLen = strlen(title);
     // Every title leaves room for the full line behind it.
@@ -82,7 +80,9 @@ void appendTitle(char* list, size_t capacity, const char* title)
         memcpy(list + used, title, titleLen);
         list[used + titleLen] = '\n';
         list[used + titleLen + 1] = '\0';
-    } else if (used + fullLen + 1 <= capacity) {
-        memcpy(list + used, kListFullLine, fullLen + 1);
+    } else {
+        if (used + fullLen + 1 <= capacity)
+            memcpy(list + used, kListFullLine, fullLen + 1);
+        full = 1;
     }
 }

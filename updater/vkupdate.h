@@ -27,6 +27,8 @@ struct RunState {
     int silentOnSuccess;          // "-s": no summary when nothing failed
     char updatedList[kListSize];  // titles of games whose setup was started, one per line
     char failedList[kListSize];   // titles of games whose update failed, one per line
+    int updatedListFull;          // updatedList ends with kListFullLine and takes no more titles
+    int failedListFull;           // the same for failedList
 };
 
 // main.cpp
@@ -78,6 +80,7 @@ void gameTitle(const char* sectionName, char* title);
 
 // Appends title and a line feed to `list` (capacity characters, terminator
 // included). When that would leave no room for kListFullLine, the list ends
-// with kListFullLine instead and takes no further titles, so a full list
-// shows that games are missing from it.
-void appendTitle(char* list, size_t capacity, const char* title);
+// with kListFullLine instead, `full` is set and the list takes no further
+// titles, so a full list shows that games are missing from it. A title may
+// end in "..." itself: only `full` says that the list is closed.
+void appendTitle(char* list, size_t capacity, int& full, const char* title);

@@ -61,7 +61,7 @@ LRESULT CALLBACK watchTexts(int code, WPARAM wParam, LPARAM lParam)
 // Runs the pass in its progress dialog, as the program does, on these service INI lines.
 INT_PTR runPass(const std::string& serviceLines, int showErrors = 0)
 {
-    runState = RunState{GetModuleHandleA(nullptr), showErrors, 0, "", ""};
+    runState = RunState{GetModuleHandleA(nullptr), showErrors, 0, "", "", 0, 0};
     runState.failedList[kListSize - 1] = '#';  // a sentinel the list must never reach
     boxes = percents = statuses = "";
     REQUIRE(writeBinaryFile(kServiceIni, iniText(serviceLines)));
@@ -102,7 +102,7 @@ TEST_CASE("the summary follows a pass that ran, unless -s was given and nothing 
         {1, "Blotball\n", 0, true}, {1, "Blotball\n", 1, true}, {1, "", 0, true}, {1, "", 1, false},
     };
     for (const auto& row : rows) {
-        RunState state{nullptr, 0, row.silent, "", ""};
+        RunState state{nullptr, 0, row.silent, "", "", 0, 0};
         strcpy(state.failedList, row.failed);
         CHECK(summaryWanted(row.result, state) == row.wanted);
     }
@@ -131,6 +131,11 @@ TEST_CASE("every outcome of a game section, with message boxes under -d")
          "Updating: Duskfall|Searching for game clients...|", "", "", "", "", false},
         {"[ibroken]|EXECUTECount=3|[0 ibroken]|@Broken", "Broken", "ibroken", "Updating: ibroken|",
          "There is an error in the \"ibroken" + entry, "", "ibroken\n", "", false},
+        // A title that ends as a full list does ("...") closes neither list.
+        {"[ia...]|EXECUTECount=1", "", "", "Updating: ia...|", "There is an error in the \"ia..."
+         + entry, "", "ia...\n", "", false},
+        {"[ib...]|EXECUTECount=1|[0 ib...]|@Dots", "Dots", "ib...", "Updating: ib...|", "",
+         "ib...\n", "", "C:\\vkpass\\Dots\\VGOSETUP.EXE C:\\vkpass\\Dots\\VGOSETUP.INI", true},
         // Names too long for their buffers: the title is cut, the entry section and a
         // name held cut name nothing.
         {"[i" + y99 + "]|EXECUTECount=1", "", "", "Updating: i" + y78 + "|",
