@@ -2,7 +2,8 @@
 # bed.sh up|down: a standing Wine test bed in build/sample with the sample
 # installation, for running the pieces by hand (make sample, make
 # sample-down). It runs the shipped i686 files under 32-bit Wine, as the
-# tests and the demo do, and stays up until down.
+# tests and the demo do (the x86_64 build under 64-bit Wine where the kernel
+# refuses 32-bit programs, as the demo does), and stays up until down.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top" || exit 1
@@ -10,11 +11,16 @@ dir=build/sample loader=/usr/lib/wine/wine64
 
 case ${1:-} in
 up)
-    sh cmake/testbed.sh up "$dir" "$loader" build/i686/bin/vkholddesktop.exe 32 >/dev/null || {
-        [ -f "$dir/skipped" ] && echo "make sample: $(cat "$dir/skipped")" >&2
-        exit 1
-    }
-    if ! sh tools/sample/install.sh "$dir/wine-run" "$dir/prefix/drive_c" build/i686/bin/vkstandin.exe 32; then
+    bits=32 bin=build/i686/bin
+    if ! sh cmake/testbed.sh up "$dir" "$loader" $bin/vkholddesktop.exe 32 >/dev/null; then
+        [ -f "$dir/skipped" ] || exit 1
+        echo "make sample: $(cat "$dir/skipped"); it uses the x86_64 build instead." >&2
+        sh cmake/testbed.sh down "$dir" "$loader" >/dev/null 2>&1
+        rm -rf "$dir"
+        bits=64 bin=build/x64/bin
+        sh cmake/testbed.sh up "$dir" "$loader" $bin/vkholddesktop.exe 64 >/dev/null || exit 1
+    fi
+    if ! sh tools/sample/install.sh "$dir/wine-run" "$dir/prefix/drive_c" $bin/vkstandin.exe $bits; then
         sh cmake/testbed.sh down "$dir" "$loader"
         exit 1
     fi
@@ -23,10 +29,10 @@ The sample installation is up in $dir (Wine prefix, X screen $(cat "$dir/display
 wineserver); nothing needs exporting. From the top of the repository:
 
   python3 tools/server/vkserver.py --port 8080 &
-  $dir/wine-run build/i686/bin/vkbrowse.exe build/i686/bin/NPvkchk.dll http://127.0.0.1:8080/irampart/
+  $dir/wine-run $bin/vkbrowse.exe $bin/NPvkchk.dll http://127.0.0.1:8080/irampart/
   cat $dir/prefix/drive_c/windows/versioning.log
   cat $dir/prefix/drive_c/Velkor/System/started.txt
-  $dir/wine-run build/i686/bin/vkbrowse.exe build/i686/bin/NPvkchk.dll http://127.0.0.1:8080/iduskfall/
+  $dir/wine-run $bin/vkbrowse.exe $bin/NPvkchk.dll http://127.0.0.1:8080/iduskfall/
 
 Stop it with: make sample-down (and kill %1 for the server)
 EOF
