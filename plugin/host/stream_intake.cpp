@@ -3,6 +3,7 @@
 
 #include "../exchange/controller.h"
 #include "../exchange/log.h"
+#include "../exchange/trusted_servers.h"
 #include "host_services.h"
 #include "instance.h"
 
@@ -20,6 +21,7 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t mode, int16_t, char*[], char*
     This->mode = mode;
 
     openLog();
+    readTrustedServers(This);
     exchangeState = kAwaitingManifest;
     return NPERR_NO_ERROR;
 }
@@ -30,6 +32,10 @@ NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream* stream, NPBool, uint16
     if (!This)
         return NPERR_INVALID_INSTANCE_ERROR;
     logMessage("NPP_NewStream called.\n");
+    // Refused before the record is touched: none of its bytes are taken, and
+    // a stream already open stays the one whose bytes are.
+    if (!isTrustedStream(This, stream ? stream->url : nullptr))
+        return NPERR_GENERIC_ERROR;
     if (This->streamOpen)
         logMessage("an earlier stream is still open; its bytes are dropped\n");
     This->stream = stream;
