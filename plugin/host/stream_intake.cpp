@@ -32,10 +32,14 @@ NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream* stream, NPBool, uint16
     if (!This)
         return NPERR_INVALID_INSTANCE_ERROR;
     logMessage("NPP_NewStream called.\n");
-    // Refused before the record is touched: none of its bytes are taken, and
-    // a stream already open stays the one whose bytes are.
-    if (!isTrustedStream(This, stream ? stream->url : nullptr))
+    // Refused before any of its bytes can be taken. A stream already open
+    // stays the current one, unless the browser reused its record for this
+    // one: what comes under that record now is the refused stream's.
+    if (!isTrustedStream(This, stream ? stream->url : nullptr)) {
+        if (stream == This->stream)
+            This->streamOpen = false;
         return NPERR_GENERIC_ERROR;
+    }
     if (This->streamOpen)
         logMessage("an earlier stream is still open; its bytes are dropped\n");
     This->stream = stream;
