@@ -2,7 +2,8 @@
 # bed.sh up|down: a standing Wine test bed in build/sample with the sample
 # installation, for running the pieces by hand (make sample, make
 # sample-down). It runs the shipped i686 files under 32-bit Wine, as the
-# tests and the demo do, and stays up until down.
+# tests and the demo do, and stays up until down. The plug-in trusts the
+# reference server at its own address, http://127.0.0.1:8080.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top" || exit 1
@@ -14,13 +15,15 @@ up)
         [ -f "$dir/skipped" ] && echo "make sample: $(cat "$dir/skipped")" >&2
         exit 1
     }
-    if ! sh tools/sample/install.sh "$dir/wine-run" "$dir/prefix/drive_c" build/i686/bin/vkstandin.exe 32; then
+    if ! sh tools/sample/install.sh --trusted http://127.0.0.1:8080 "$dir/wine-run" \
+        "$dir/prefix/drive_c" build/i686/bin/vkstandin.exe 32; then
         sh cmake/testbed.sh down "$dir" "$loader"
         exit 1
     fi
     cat <<EOF
 The sample installation is up in $dir (Wine prefix, X screen $(cat "$dir/display"),
-wineserver); nothing needs exporting. From the top of the repository:
+wineserver); nothing needs exporting. The plug-in trusts pages from
+http://127.0.0.1:8080 only. From the top of the repository:
 
   python3 tools/server/vkserver.py --port 8080 &
   $dir/wine-run build/i686/bin/vkbrowse.exe build/i686/bin/NPvkchk.dll http://127.0.0.1:8080/irampart/
