@@ -137,7 +137,7 @@ NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
 
     switch (exchangeState) {
     case kAwaitingManifest:
-        return reportManifest(instance, This, stream->url);
+        return reportManifest(instance, This, stream ? stream->url : nullptr);
     case kAwaitingAnswer:
         return actOnAnswer(instance, This);
     case kAborted:

@@ -27,13 +27,17 @@ static bool isHostCharacter(char c)
 
 size_t parseOrigin(const char* text, size_t length, Origin* origin)
 {
+    static const char kHttp[] = "http://", kHttps[] = "https://";
     size_t at;
-    if (startsWithIgnoringCase(text, length, "http://"))
-        at = 7, origin->secure = false;
-    else if (startsWithIgnoringCase(text, length, "https://"))
-        at = 8, origin->secure = true;
-    else
+    if (startsWithIgnoringCase(text, length, kHttp)) {
+        origin->secure = false;
+        at = strlen(kHttp);
+    } else if (startsWithIgnoringCase(text, length, kHttps)) {
+        origin->secure = true;
+        at = strlen(kHttps);
+    } else {
         return 0;
+    }
 
     origin->host = text + at;
     while (at < length && isHostCharacter(text[at]))
@@ -50,7 +54,8 @@ size_t parseOrigin(const char* text, size_t length, Origin* origin)
     unsigned port = 0;
     while (at < length && text[at] >= '0' && text[at] <= '9' && digits < kMaxPortDigits) {
         port = port * 10 + unsigned(text[at] - '0');
-        at++, digits++;
+        at++;
+        digits++;
     }
     if (digits == 0 || port == 0 || port > 65535)
         return 0;
