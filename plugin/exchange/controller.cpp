@@ -11,6 +11,7 @@
 #include "locations.h"
 #include "log.h"
 #include "report.h"
+#include "trusted_servers.h"
 
 int exchangeState = kAwaitingManifest;
 
@@ -64,13 +65,17 @@ static NPError launchNow(NPP instance, PluginInstance* This)
     return NPERR_NO_ERROR;
 }
 
-// Game name ";" manifest lines: fingerprint and report them.
-static NPError reportManifest(NPP instance, PluginInstance* This)
+// Game name ";" manifest lines: fingerprint and report them to the
+// manifest's own server.
+static NPError reportManifest(NPP instance, PluginInstance* This, const char* manifestUrl)
 {
+    char reportUrl[kUrlSize];
+    if (!reportAddress(This, manifestUrl, reportUrl, sizeof reportUrl))
+        return NPERR_GENERIC_ERROR;
     char* manifest = takeGame(This, This->data);
     if (!manifest)
         return NPERR_GENERIC_ERROR;
-    if (!performChecksums(instance, This, manifest)) {
+    if (!performChecksums(instance, This, manifest, reportUrl)) {
         logMessage("performChecksums failed\n");
         return NPERR_GENERIC_ERROR;
     }
@@ -132,7 +137,7 @@ NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
 
     switch (exchangeState) {
     case kAwaitingManifest:
-        return reportManifest(instance, This);
+        return reportManifest(instance, This, stream ? stream->url : nullptr);
     case kAwaitingAnswer:
         return actOnAnswer(instance, This);
     case kAborted:

@@ -9,6 +9,7 @@
 
 #include "command_text.h"
 #include "log.h"
+#include "registry_value.h"
 
 static const char kComponentsKey[] = "Software\\Velkor Games Online\\Velkor System Components";
 
@@ -25,32 +26,6 @@ static bool sameIgnoringCase(const char* a, const char* b, size_t count)
     return true;
 }
 
-// Reads a value of the key into field (size bytes) as stored, whatever its
-// type. Returns true with field zero-terminated; false (field empty) when the
-// value is missing or does not fit with a terminator.
-static bool readKeyValue(HKEY key, const char* name, char* field, DWORD size)
-{
-    DWORD filled = size;
-    LONG status = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(field),
-                                   &filled);
-    if (status != ERROR_SUCCESS || filled > size) {
-        field[0] = '\0';
-        return false;
-    }
-    // The registry hands back the bytes as they were stored: a string saved
-    // without its terminator comes back without one, and may fill the whole
-    // field. Terminate it where there is room; a value that leaves none is
-    // too long for the field, like one the registry refuses outright.
-    if (memchr(field, '\0', filled))
-        return true;
-    if (filled == size) {
-        field[0] = '\0';
-        return false;
-    }
-    field[filled] = '\0';
-    return true;
-}
-
 int initPaths(PluginInstance* This, const char* game)
 {
     logMessage("In initPaths; got %s\n", game);
@@ -60,12 +35,14 @@ int initPaths(PluginInstance* This, const char* game)
         logMessage("RegOpenKeyEx Failed\n");
         return 0;
     }
-    if (!readKeyValue(key, "SystemPath", This->systemPath, sizeof This->systemPath)) {
+    if (readRegistryValue(key, "SystemPath", This->systemPath, sizeof This->systemPath, nullptr) !=
+        ERROR_SUCCESS) {
         logMessage("RegQueryValueEx (SystemPath) Failed\n");
         RegCloseKey(key);
         return 0;
     }
-    if (!readKeyValue(key, "PlugInPath", This->pluginPath, sizeof This->pluginPath)) {
+    if (readRegistryValue(key, "PlugInPath", This->pluginPath, sizeof This->pluginPath, nullptr) !=
+        ERROR_SUCCESS) {
         logMessage("RegQueryValueEx (PlugInPath) Failed\n");
         RegCloseKey(key);
         return 0;

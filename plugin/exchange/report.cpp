@@ -37,7 +37,7 @@ static void releaseReport(PluginInstance* This, char* postBuf)
     This->result = nullptr;
 }
 
-int performChecksums(NPP instance, PluginInstance* This, char* manifestStart)
+int performChecksums(NPP instance, PluginInstance* This, char* manifestStart, const char* url)
 {
     ManifestShape shape = splitManifest(manifestStart, This->data + This->dataLen);
     if (shape.badLine) {
@@ -98,7 +98,7 @@ int performChecksums(NPP instance, PluginInstance* This, char* manifestStart)
     logMessage("object count is %d\n", count);
 
     logMessage("About to NPN_PostURLNotify\n");
-    NPError posted = NPN_PostURLNotify(instance, "ret_objects", nullptr, uint32_t(total), postBuf,
+    NPError posted = NPN_PostURLNotify(instance, url, nullptr, uint32_t(total), postBuf,
                                        false, kNotifyData);
     logMessage("NPN_PostURLNotify Complete, result = %d; total = %d\n", posted, total);
 

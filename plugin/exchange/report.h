@@ -12,5 +12,7 @@ struct VersionEntry {
     char checksum[kChecksumSize];  // its fingerprint, or "0"
 };
 
-// Returns 1 when the report was handed to the browser, 0 after logging a failure.
-int performChecksums(NPP instance, PluginInstance* This, char* manifestStart);
+// Posts to url ("ret_objects", or that name resolved against the manifest's
+// address). Returns 1 when the report was handed to the browser, 0 after
+// logging a failure.
+int performChecksums(NPP instance, PluginInstance* This, char* manifestStart, const char* url);

@@ -35,6 +35,11 @@ struct PluginInstance {
     // it ends. A browser that breaks that order has the others refused.
     NPStream* stream;
     bool streamOpen;
+
+    // The servers whose streams are taken, read when the instance is made:
+    // a TrustState, and the list as stored.
+    int trust;
+    char trustedServers[kValueSize];
 };
 
 // The record of a browser instance, or null for a null handle or pdata.

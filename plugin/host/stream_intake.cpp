@@ -3,6 +3,7 @@
 
 #include "../exchange/controller.h"
 #include "../exchange/log.h"
+#include "../exchange/trusted_servers.h"
 #include "host_services.h"
 #include "instance.h"
 
@@ -20,6 +21,7 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t mode, int16_t, char*[], char*
     This->mode = mode;
 
     openLog();
+    readTrustedServers(This);
     exchangeState = kAwaitingManifest;
     return NPERR_NO_ERROR;
 }
@@ -30,6 +32,14 @@ NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream* stream, NPBool, uint16
     if (!This)
         return NPERR_INVALID_INSTANCE_ERROR;
     logMessage("NPP_NewStream called.\n");
+    // Refused before any of its bytes can be taken. A stream already open
+    // stays the current one, unless the browser reused its record for this
+    // one: what comes under that record now is the refused stream's.
+    if (!isTrustedStream(This, stream ? stream->url : nullptr)) {
+        if (stream == This->stream)
+            This->streamOpen = false;
+        return NPERR_GENERIC_ERROR;
+    }
     if (This->streamOpen)
         logMessage("an earlier stream is still open; its bytes are dropped\n");
     This->stream = stream;

@@ -3,19 +3,28 @@
 # Whole exchanges on loopback (sample installation, reference server, browser
 # stand-in, plug-in), checked in the stand-in's transcript ($T), the plug-in's
 # log ($P), the server's log ($S) and what the stand-in launcher recorded ($L).
+# The installation trusts the scenario's server and no other.
 set -u
 scenario=$1 WINE_RUN=$2 drive=$3 bits=$4 BIN=$5 WORK=$6
 "$WINE_RUN" --ready || exit  # this machine may not run the lane at all
 . "$(dirname "$0")/../../tools/demo/lib.sh"
 rm -rf "$WORK" && mkdir -p "$WORK"
-trap stop_server EXIT
+trap 'stop_server; [ -z "${listed_pid:-}" ] || kill "$listed_pid" 2>/dev/null' EXIT
 T=$WORK/$scenario.transcript S=$WORK/$scenario.server.log
 P=$drive/windows/versioning.log L=$drive/Velkor/System/started.txt
 failures=0 sys='C:\Velkor\System'
 fail() { printf 'FAILED: %s\n' "$*"; failures=$((failures + 1)); }
 has() { grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") lacks: $2"; }
 lacks() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") should not hold: $2"; }
-serve() { start_server "$scenario" "$@" || exit 1; site=http://127.0.0.1:$port; }
+install() {  # install [--trusted "ORIGIN ..." | --no-trusted]
+    sh "$vk_top/tools/sample/install.sh" "$@" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" "$bits" ||
+        exit 1
+}
+serve() {
+    start_server "$scenario" "$@" || exit 1
+    site=http://127.0.0.1:$port
+    install --trusted "$site"
+}
 run() {  # run STATUS PATH [vkbrowse options]
     want=$1 url=$site/$2 && shift 2
     browse "$scenario" "$url" "$@"; status=$?
@@ -27,7 +36,6 @@ launched() {  # launched ARGUMENTS: the client was started with them
 }
 not_launched() { sleep "${1:-0}"; [ ! -e "$L" ] || fail "the launcher was started"; }
 
-sh "$vk_top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" "$bits" || exit 1
 case $scenario in
 launch)  # Every file matches: the client starts, the page moves on. The
     # address lacks the page's slash: the server's redirect is followed.
@@ -35,8 +43,10 @@ launch)  # Every file matches: the client starts, the page moves on. The
     args="-game irampart -server 127.0.0.1:7000 -ticket RR-0001"
     has "$T" "redirected to $site/irampart/"
     has "$T" "navigation: _top -> $site/irampart/index.html"
+    has "$T" "NPN_PostURLNotify(\"$site/irampart/ret_objects\""
     has "$T" "NPP_URLNotify(\"$site/irampart/ret_objects\", 0 NPRES_DONE)"
     has "$T" "0 left over"
+    has "$P" "trusted servers: $site"
     has "$S" "all files match: launch"  # names with blanks included
     has "$P" "Starting $sys\\vkclient.exe $args"
     launched "$args" ;;
@@ -87,6 +97,7 @@ hostile)  # Servers that hang, trickle, loop or abort to javascript:, and bad
     server_pid=$!
     wait_for_file "$WORK/hostile.port" 10 || { fail "the hostile server did not start"; exit 1; }
     site=http://127.0.0.1:$(cat "$WORK/hostile.port")
+    install --trusted "$site"
     for page in silent trickle; do
         start=$(date +%s); run 1 $page/ --timeout 2; took=$(($(date +%s) - start))
         [ "$took" -le 8 ] || fail "--timeout 2 on the $page server took $took s"
@@ -105,6 +116,34 @@ hostile)  # Servers that hang, trickle, loop or abort to javascript:, and bad
     "$WINE_RUN" "$BIN/vkbrowse.exe" --chunk 0 x.dll "$site/js/" >"$WORK/chunk" 2>&1
     [ $? = 2 ] || fail "--chunk 0 did not exit with 2"
     has "$WORK/chunk" 'vkbrowse: --chunk takes a number from 1 to 16777216, not "0"' ;;
+untrusted)  # Pages from a second server on another port, which the list does
+    # not name, get nothing done: no file read, nothing posted, nothing
+    # started, not even by a launch command; the listed server still does.
+    serve; listed=$site listed_pid=$server_pid
+    for command in manifest launch-now; do
+        start_server "$command" $([ $command = manifest ] || echo --command $command) || exit 1
+        site=http://127.0.0.1:$port
+        run 1 irampart/
+        has "$T" "NPP_NewStream refused stream 1"
+        has "$P" "trusted servers: $listed"
+        has "$P" "stream from $site refused: not a trusted server"
+        lacks "$P" "Awake, about to map file"
+        lacks "$P" "NPP_Write"
+        has "$WORK/$command.server.log" "GET /irampart/manifest.velkor"
+        lacks "$WORK/$command.server.log" "POST"
+        stop_server
+        not_launched 1
+    done
+    server_pid=$listed_pid site=$listed
+    run 0 irampart/
+    launched "-game irampart -server 127.0.0.1:7000 -ticket RR-0001" ;;
+open)  # Without the list the plug-in acts for any page, as it always did,
+    # and says so; the browser resolves the report's address against the page.
+    serve; install --no-trusted; run 0 irampart/
+    has "$P" "no trusted servers set; streams from any server are acted on"
+    has "$T" "NPN_PostURLNotify(\"ret_objects\""
+    has "$T" "NPP_URLNotify(\"$site/irampart/ret_objects\", 0 NPRES_DONE)"
+    launched "-game irampart -server 127.0.0.1:7000 -ticket RR-0001" ;;
 *) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 

@@ -74,10 +74,11 @@ FakeBrowser& fakeBrowser() { return browser; }
 
 TestInstance::TestInstance() : created(browser.plugin.newp(kType, &npp, NP_EMBED, 0, 0, 0, 0)) {}
 
-NPError deliverStream(NPP instance, const std::string& bytes, size_t chunkSize, NPReason reason)
+NPError deliverStream(NPP instance, const std::string& bytes, size_t chunkSize, NPReason reason,
+                      const char* url)
 {
     const NPPluginFuncs& p = browser.plugin;
-    NPStream stream{nullptr, nullptr, "http://games.example/check", uint32_t(bytes.size()), 0, 0};
+    NPStream stream{nullptr, nullptr, url, uint32_t(bytes.size()), 0, 0};
     uint16_t stype = NP_NORMAL;
     NPError error = p.newstream(instance, kType, &stream, 0, &stype);
     for (size_t at = 0; error == NPERR_NO_ERROR && at < bytes.size(); at += chunkSize) {

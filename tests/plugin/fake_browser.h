@@ -11,6 +11,10 @@
 
 using Lines = std::vector<std::string>;
 
+// The tests' server, and the page whose streams come from it.
+static const char kTestServer[] = "http://games.example";
+static const char kTestPage[] = "http://games.example/check";
+
 struct PostCall {
     std::string url, bytes, notifyData;  // bytes: all len, header and final zero included
     bool hasTarget;
@@ -54,10 +58,12 @@ struct TestInstance {
     struct PluginInstance* record() const { return static_cast<PluginInstance*>(npp.pdata); }
 };
 
-// newstream, write in chunks (each after writeready), destroystream with
-// reason: the last result, or NPERR_GENERIC_ERROR for a refused chunk.
+// newstream for url, write in chunks (each after writeready), destroystream
+// with reason: the last result, or the error of a refused begin or chunk
+// (NPERR_GENERIC_ERROR for a chunk), after which nothing more is called.
 NPError deliverStream(NPP instance, const std::string& bytes, size_t chunkSize = 4096,
-                      NPReason reason = NPRES_DONE);
+                      NPReason reason = NPRES_DONE,
+                      const char* url = kTestPage);
 
 // The last n lines of the plug-in's log (all of them when it has fewer).
 Lines lastLines(size_t n = size_t(-1));

@@ -10,12 +10,35 @@
 static const char kService[] = "Software\\Velkor Games Online";
 static const char kKey[] = "Software\\Velkor Games Online\\Velkor System Components";
 
+static const char kPluginKey[] = "Software\\Velkor Games Online\\Versioning Plug-in";
+
+static void storeValue(const char* key, const char* name, const std::string& bytes, DWORD type)
+{
+    DWORD size = DWORD(bytes.size() + (type == REG_SZ));
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, name, type, bytes.c_str(), size);
+}
+
 void InstalledService::removeKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey); }
 
 void InstalledService::setValue(const char* name, const std::string& bytes, unsigned long type)
 {
-    DWORD size = DWORD(bytes.size() + (type == REG_SZ));
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, name, type, bytes.c_str(), size);
+    storeValue(kKey, name, bytes, type);
+}
+
+void InstalledService::trustAnyServer() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPluginKey); }
+
+void InstalledService::trustNoValue()
+{
+    trustAnyServer();
+    HKEY key;
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kPluginKey, &key) == ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+void InstalledService::trustServers(const std::string& bytes, unsigned long type)
+{
+    trustAnyServer();
+    storeValue(kPluginKey, "TrustedServers", bytes, type);
 }
 
 // The profile reader may keep a file it has read; an all-null write makes it
@@ -39,6 +62,7 @@ InstalledService::InstalledService() : iniPath(windowsDirectory() + "\\velkorgo.
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kService);
     setValue("SystemPath", kSystem);
     setValue("PlugInPath", "C:\\vkplugins");
+    trustServers(kTestServer);
     writeIni("[iTestGame]\r\nStartIn=" + kGame +
              "\r\n[iNoStart]\r\nEXECUTECount=1\r\n[iEmptyStart]\r\nStartIn=\r\n");
     CreateDirectoryA(kSystem.c_str(), nullptr);

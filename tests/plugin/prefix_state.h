@@ -6,7 +6,8 @@
 
 // "C:\vk system" with the stand-in vkclient.exe; iTestGame in "C:\vk game"
 // with a.exe ("abc"), "b dat" (2000 times "a") and empty.dat; iNoStart without
-// StartIn, iEmptyStart with an empty one. Gone before and after, with all of
+// StartIn, iEmptyStart with an empty one; the tests' server kTestServer the
+// one trusted server. Gone before and after, with all of
 // HKLM\Software\Velkor Games Online.
 struct InstalledService {
     InstalledService();
@@ -15,6 +16,11 @@ struct InstalledService {
     // (REG_SZ, 1) with its terminator, any other type exactly.
     void setValue(const char* name, const std::string& bytes, unsigned long type = 1);
     void removeKey();                        // the components key, values and all
+    // TrustedServers under the plug-in's key, stored as setValue stores; the
+    // key without it; no key at all.
+    void trustServers(const std::string& bytes, unsigned long type = 1);
+    void trustNoValue();
+    void trustAnyServer();
     void writeIni(const std::string& text);  // "" removes the file
     std::string iniPath;
 };

@@ -3,6 +3,8 @@
 #include <ctype.h>
 #include <string.h>
 
+#include <array>
+
 #include <doctest/doctest.h>
 
 #include "command_text.h"
@@ -24,31 +26,47 @@ TEST_CASE("reports of manifests that differ from the usual one")
         many += "f" + std::to_string(i) + "\n", pairs += "f" + std::to_string(i) + "=0;";
     pairs.back() = '\0';
     const std::string header = "Content-Type: application/x-www-form-urlencoded\nContent-Length: ";
+    const std::string none = header + "25\n\n" + std::string("junk=1&number=0&versions\0", 25);
+    const std::string posted = "NPN_PostURLNotify Complete, result = ";
+    const std::string deep = "HTTP://Games.Example:80/a/b.html?next=/c/d#e/f", x2100(2100, 'x');
     const struct {
         uint16_t version;             // the browser's table version
         std::string stream, request;  // request "": no post
+        std::string url = kTestPage;  // the manifest stream's
+        std::string postUrl = "http://games.example/ret_objects";
+        std::string logged = "";      // the last line, when nothing is posted
+        int after = kAwaitingAnswer;
     } cases[] = {
         // no newline: no entries; the "=" of "versions=" gives way to the zero byte
-        {9, "iTestGame;a.exe", header + "25\n\n" + std::string("junk=1&number=0&versions\0", 25)},
+        {9, "iTestGame;a.exe", none},
         {9, "iNoStart;" + many + "\n", header + "78919\n\njunk=1&number=10000&versions=" + pairs},
         // an empty file has a fingerprint like any other: the CRC of no bytes, size 0
         {9, "iTestGame;empty.dat\n\n",
          header + "47\n\n" + std::string("junk=1&number=1&versions=empty.dat=42949672950\0", 47)},
         // a browser of minor version 8 refuses the post; the exchange goes on
-        {8, "iTestGame;a.exe\n\n", ""},
+        {8, "iTestGame;a.exe\n\n", "", kTestPage, "", posted + "8; total = 111"},
+        // the report goes beside the manifest, wherever the page is
+        {9, "iTestGame;a.exe", none, deep, "HTTP://Games.Example:80/a/ret_objects"},
+        {9, "iTestGame;a.exe", none, "http://games.example?x", "http://games.example/ret_objects"},
+        // a manifest address too long to post beside: nothing is read or posted
+        {9, "iTestGame;a.exe\n\n", "", "http://games.example/" + x2100 + "/manifest", "",
+         "the manifest's address is too long to post the report beside it; length = 2130",
+         kAwaitingManifest},
     };
     for (const auto& c : cases) {
         CAPTURE(c.stream.substr(0, 40));
         FakeBrowser& browser = installFakeBrowser(c.version);
         TestInstance t;
-        CHECK(deliverStream(&t.npp, c.stream, 1000) == NPERR_NO_ERROR);
-        CHECK(exchangeState == kAwaitingAnswer);
-        CHECK(browser.liveBlocks.size() == 1);
+        CHECK(deliverStream(&t.npp, c.stream, 1000, NPRES_DONE, c.url.c_str()) ==
+              (c.after == kAwaitingAnswer ? NPERR_NO_ERROR : NPERR_GENERIC_ERROR));
+        CHECK(exchangeState == c.after);
+        // Only the record is left, and the stream's block when not reported.
+        CHECK(browser.liveBlocks.size() == (c.after == kAwaitingAnswer ? 1 : 2));
         REQUIRE(browser.posts.size() == (c.request.empty() ? 0 : 1));
         if (c.request.empty())
-            CHECK(lastLines(1)[0] == "NPN_PostURLNotify Complete, result = 8; total = 111");
+            CHECK(lastLines(1)[0] == c.logged);
         else
-            CHECK(browser.posts[0].bytes == c.request);
+            CHECK((browser.posts[0].bytes == c.request && browser.posts[0].url == c.postUrl));
     }
 }
 
@@ -73,10 +91,17 @@ TEST_CASE("every kind of stream in the states that accept it")
         int failAllocation = -1;  // when the stream ends, the n-th allocation from then fails
         const char* systemPath = "C:\\vk system";  // until initPaths reads it anew
         // The browser's calls: b begin, w write the stream in chunks, e end;
-        // upper case for a second stream. The last end's answer is checked.
+        // upper case for a second stream. The last call's answer is checked.
         std::string calls = "bwe";
+        std::array<const char*, 2> urls = {{kTestPage, kTestPage}};  // the two streams'
     };
     const std::string closed = "no stream is open; end not acted on";
+    const char* const sys = "C:\\vk system";
+    const std::array<const char*, 2> evil = {{"http://evil.example/check", ""}};
+    const std::string begun = "NPP_NewStream called.";
+    const std::string refused = "stream from http://evil.example:80 refused: not a trusted server";
+    const std::string noAddress =
+        "stream refused: its address is missing or not an absolute http or https address";
     const Case cases[] = {
         // ended with none ever begun (on the fresh instance): nothing is acted on
         {0, "", 1, 0, "", {destroyed + "0", closed}, NPRES_DONE, -1, "C:\\vk system", "e"},
@@ -122,6 +147,25 @@ TEST_CASE("every kind of stream in the states that accept it")
          {destroyed + "1", "not the current stream; end not acted on", destroyed + "1",
           awake + "REDIRECT;x.html'", kCall, kCalled},
          NPRES_DONE, -1, "C:\\vk system", "bwBWeE"},
+        // a stream from a server the list does not name is refused as it
+        // begins, whatever it holds, in any state; nothing of it is acted on
+        {0, report, 1, 0, "", {begun, refused}, NPRES_DONE, -1, sys, "b", evil},
+        {0, "LAUNCH_NOW;iTestGame;-fast 1\n", 1, 0, "", {begun, refused}, NPRES_DONE, -1, sys,
+         "b", evil},
+        {1, "ABORT;index.html\n", 1, 1, "", {begun, refused}, NPRES_DONE, -1, sys, "b", evil},
+        {1, "REDIRECT;x.html\n", 1, 1, "", {begun, refused}, NPRES_DONE, -1, sys, "b", evil},
+        {1, a231 + "\n", 1, 1, "", {begun, refused}, NPRES_DONE, -1, sys, "b", evil},
+        // ... also by a browser that writes and ends it all the same
+        {0, "ABORT;x\n", 1, 0, "",
+         {"NPP_Write called; len = 2", "no stream is open; write refused", destroyed + "0", closed},
+         NPRES_DONE, -1, sys, "bwe", evil},
+        // ... and the stream that is open stays the one acted on
+        {1, "REDIRECT;x.html\n", 0, 2, "x.html _self",
+         {begun, refused, destroyed + "1", awake + "REDIRECT;x.html'", kCall, kCalled}, NPRES_DONE,
+         -1, sys, "bwBe", {{kTestPage, evil[0]}}},
+        // a stream without an address, or with one that is not absolute
+        {0, report, 1, 0, "", {begun, noAddress}, NPRES_DONE, -1, sys, "b", {{nullptr, nullptr}}},
+        {0, report, 1, 0, "", {begun, noAddress}, NPRES_DONE, -1, sys, "b", {{"check", ""}}},
     };
     for (const Case& c : cases) {
         CAPTURE(c.stream.substr(0, 40));
@@ -131,22 +175,23 @@ TEST_CASE("every kind of stream in the states that accept it")
         strcpy(This->systemPath, c.systemPath);
         browser.getUrls.clear();
         NPStream streams[2]{};
-        NPError ended = -1;
+        streams[0].url = c.urls[0], streams[1].url = c.urls[1];
+        NPError answered = -1;
         for (char call : c.calls) {
             NPStream* stream = &streams[isupper(call) ? 1 : 0];
             if (tolower(call) == 'b')
-                NPP_NewStream(&t.npp, nullptr, stream, 0, nullptr);
+                answered = NPP_NewStream(&t.npp, nullptr, stream, 0, nullptr);
             for (size_t at = 0; tolower(call) == 'w' && at < c.stream.size(); at += 3) {
                 std::string chunk = c.stream.substr(at, 3);
                 NPP_Write(&t.npp, stream, int32_t(at), int32_t(chunk.size()), &chunk[0]);
             }
             if (tolower(call) == 'e') {
                 browser.failAllocation = c.failAllocation;
-                ended = NPP_DestroyStream(&t.npp, stream, c.reason);
+                answered = NPP_DestroyStream(&t.npp, stream, c.reason);
             }
         }
 
-        CHECK(ended == c.result);
+        CHECK(answered == c.result);
         CHECK(exchangeState == c.after);
         CHECK(lastLines(c.logged.size()) == c.logged);
         CHECK(browser.getUrls == (c.navigation.empty() ? Lines{} : Lines{c.navigation}));
@@ -160,6 +205,124 @@ TEST_CASE("every kind of stream in the states that accept it")
     }
     CHECK((NPP_Destroy(&t.npp, nullptr) == NPERR_NO_ERROR && browser.liveBlocks.empty()));
     CHECK(guardsIntact());
+}
+
+TEST_CASE("the trusted server list, read as an instance is made, decides which streams are taken")
+{
+    FakeBrowser& browser = installFakeBrowser();
+    InstalledService service;
+    enum Stored { kNoKey, kNoValue, kValue };
+    const std::string list = "https://velkorgames.com http://127.0.0.1:8080";
+    const std::string h248(248, 'h'), h249(249, 'h');
+    const std::string longest = "http://" + h248 + "/", tooLong = "http://" + h249 + "/";
+    const std::string trusted = "trusted servers: ", listed = trusted + list;
+    const std::string open = "no trusted servers set; streams from any server are acted on";
+    const std::string noOrigin = "TrustedServers names no valid origin; every stream is refused";
+    const std::string noAddress =
+        "stream refused: its address is missing or not an absolute http or https address";
+    auto skipped = [](const char* entry) {
+        return "TrustedServers entry '" + std::string(entry) + "' is not scheme://host[:port]; skipped";
+    };
+    auto stranger = [](const char* origin) {
+        return "stream from " + std::string(origin) + " refused: not a trusted server";
+    };
+    const struct {
+        Stored stored;
+        std::string value;
+        const char* url;      // the manifest stream's
+        std::string postUrl;  // "": the stream is refused
+        // After the log's first line: the instance's creation, then for a
+        // refused stream the one line of its refusal (after NPP_NewStream's).
+        Lines logged;
+        unsigned long type = REG_SZ;
+    } cases[] = {
+        // no list: any stream, the report left for the browser to resolve
+        {kNoKey, "", nullptr, "ret_objects", {open}},
+        {kNoValue, "", "http://evil.example/", "ret_objects", {open}},
+        // the host in any case, the scheme in any case, the default port
+        // named or not, nothing or a query after the host
+        {kValue, list, "https://VelkorGames.COM/x/y", "https://VelkorGames.COM/x/ret_objects",
+         {listed}},
+        {kValue, list, "HTTPS://velkorgames.com:443?a=/b", "HTTPS://velkorgames.com:443/ret_objects",
+         {listed}},
+        {kValue, "HTTPS://VELKORGAMES.COM:443", "https://velkorgames.com", "https://velkorgames.com/ret_objects",
+         {trusted + "HTTPS://VELKORGAMES.COM:443"}},
+        {kValue, "\thttp://a.example:80  ", "http://a.example/", "http://a.example/ret_objects",
+         {trusted + "\thttp://a.example:80  "}},
+        {kValue, list, "http://127.0.0.1:8080/irampart/", "http://127.0.0.1:8080/irampart/ret_objects",
+         {listed}},
+        // another scheme or port is another server
+        {kValue, list, "http://velkorgames.com/", "", {listed, stranger("http://velkorgames.com:80")}},
+        {kValue, list, "https://velkorgames.com:8443/", "",
+         {listed, stranger("https://velkorgames.com:8443")}},
+        {kValue, list, "http://127.0.0.1/", "", {listed, stranger("http://127.0.0.1:80")}},
+        {kValue, list, "http://127.0.0.1:8081/", "", {listed, stranger("http://127.0.0.1:8081")}},
+        {kValue, list, "https://velkorgames.com:443443/", "", {listed, noAddress}},
+        // a longer host is another host, wherever the listed one sits in it
+        {kValue, list, "https://evil-velkorgames.com/", "",
+         {listed, stranger("https://evil-velkorgames.com:443")}},
+        {kValue, list, "https://velkorgames.com.evil.net/", "",
+         {listed, stranger("https://velkorgames.com.evil.net:443")}},
+        // addresses a browser may read another host out of are none
+        {kValue, list, "https://velkorgames.com@evil.net/", "", {listed, noAddress}},
+        {kValue, list, "https://evil.net\\@velkorgames.com/", "", {listed, noAddress}},
+        {kValue, list, "https://velkorgames.com%2eevil.net/", "", {listed, noAddress}},
+        {kValue, list, "file:///C:/velkorgames.com", "", {listed, noAddress}},
+        {kValue, list, "/irampart/manifest", "", {listed, noAddress}},
+        {kValue, list, nullptr, "", {listed, noAddress}},
+        // entries that are not an origin are skipped; with none left the list
+        // refuses everything
+        {kValue, "https://velkorgames.com/ http://127.0.0.1:8080", "http://127.0.0.1:8080/",
+         "http://127.0.0.1:8080/ret_objects",
+         {skipped("https://velkorgames.com/"), trusted + "https://velkorgames.com/ http://127.0.0.1:8080"}},
+        {kValue, "https://velkorgames.com/ http://user@a.example ftp://a.example http://a.example:0 "
+                 "http://a.example:65536 http://a.example: https://a.example?x http:/a.example",
+         "https://velkorgames.com/", "",
+         {skipped("https://velkorgames.com/"), skipped("http://user@a.example"),
+          skipped("ftp://a.example"), skipped("http://a.example:0"),
+          skipped("http://a.example:65536"), skipped("http://a.example:"),
+          skipped("https://a.example?x"), skipped("http:/a.example"), noOrigin,
+          "stream refused: TrustedServers names no valid origin"}},
+        {kValue, "", kTestPage, "", {noOrigin, "stream refused: TrustedServers names no valid origin"}},
+        {kValue, " \t ", kTestPage, "", {noOrigin, "stream refused: TrustedServers names no valid origin"}},
+        // the longest list the field holds is read whole; one character more
+        // is not cut short to another list
+        {kValue, "http://" + h248, longest.c_str(),
+         "http://" + h248 + "/ret_objects", {trusted + "http://" + h248}},
+        {kValue, "http://" + h249, tooLong.c_str(), "",
+         {"TrustedServers is longer than 255 characters; every stream is refused",
+          "stream refused: TrustedServers is longer than 255 characters"}},
+        {kValue, std::string("\x50\0\0\0", 4), kTestPage, "",
+         {"TrustedServers is not a string value; every stream is refused",
+          "stream refused: TrustedServers is not a string value"},
+         REG_DWORD},
+    };
+    for (const auto& c : cases) {
+        CAPTURE(c.value);
+        CAPTURE(c.url ? c.url : "(null)");
+        if (c.stored == kNoKey)
+            service.trustAnyServer();
+        else if (c.stored == kNoValue)
+            service.trustNoValue();
+        else
+            service.trustServers(c.value, c.type);
+        browser.posts.clear();
+        TestInstance t;
+        CHECK(deliverStream(&t.npp, "iTestGame;a.exe\n\n", 4096, NPRES_DONE, c.url) ==
+              (c.postUrl.empty() ? NPERR_GENERIC_ERROR : NPERR_NO_ERROR));
+        Lines log = lastLines();
+        REQUIRE(log.size() > c.logged.size());
+        if (c.postUrl.empty()) {  // the log ends with the refusal: nothing was read
+            Lines expected = c.logged;
+            expected.insert(expected.end() - 1, "NPP_NewStream called.");
+            CHECK(Lines(log.begin() + 1, log.end()) == expected);
+            CHECK((browser.posts.empty() && exchangeState == kAwaitingManifest));
+        } else {
+            CHECK(Lines(log.begin() + 1, log.begin() + 1 + long(c.logged.size())) == c.logged);
+            REQUIRE(browser.posts.size() == 1);
+            CHECK((browser.posts[0].url == c.postUrl && exchangeState == kAwaitingAnswer));
+        }
+    }
 }
 
 TEST_CASE("blocks built from the server's text stay within their size")

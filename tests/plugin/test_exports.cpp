@@ -166,14 +166,15 @@ TEST_CASE("one whole version check exchange through the exports")
     REQUIRE(deliverStream(&t.npp, "iTestGame;a.exe\nb dat\n\n", 12) == NPERR_NO_ERROR);
     REQUIRE(browser.posts.size() == 1);
     const PostCall& post = browser.posts[0];
-    CHECK((post.url == "ret_objects" && !post.hasTarget && !post.file && post.notifyData == "2"));
+    // Beside the manifest's address: only a trusted server gets the report.
+    CHECK((post.url == "http://games.example/ret_objects" && !post.hasTarget && !post.file && post.notifyData == "2"));
     // Each file's cksum CRC of its first 1024 bytes, then its size.
     CHECK(post.bytes == "Content-Type: application/x-www-form-urlencoded\nContent-Length: 64\n\n"
                         "junk=1&number=2&versions=a.exe=12191315543;b+dat=26194053512000" +
                             std::string(1, '\0'));
     CHECK(browser.liveBlocks.size() == 1);  // the stream, entries and request given back
     // The browser reports the post's end, then streams the server's answer.
-    browser.plugin.urlnotify(&t.npp, "ret_objects", NPRES_DONE, const_cast<char*>("2"));
+    browser.plugin.urlnotify(&t.npp, "http://games.example/ret_objects", NPRES_DONE, const_cast<char*>("2"));
     REQUIRE(deliverStream(&t.npp, arguments + "\n") == NPERR_NO_ERROR);
     // The launcher's path holds a blank: it is quoted.
     const std::string client = "\"C:\\vk system\\vkclient.exe\" " + arguments;
@@ -184,11 +185,12 @@ TEST_CASE("one whole version check exchange through the exports")
 
     // The whole log: this instance opened it anew.
     const Lines log = lastLines();
-    REQUIRE(log.size() == 30);
+    REQUIRE(log.size() == 31);
     CHECK(std::regex_match(log[0], std::regex("Log file open at [A-Z][a-z]{2} [A-Z][a-z]{2} "
                                               "[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}")));
     CHECK(Lines(log.begin() + 1, log.end()) ==
-          Lines{"NPP_NewStream called.", "NPP_Write called; len = 12",
+          Lines{"trusted servers: http://games.example", "NPP_NewStream called.",
+                "NPP_Write called; len = 12",
                 "NPP_Write called; len = 11", "Doing a realloc",
                 "NPP_DestroyStream called; reason = 0, state = 0", "game is iTestGame",
                 "In initPaths; got iTestGame", "Path is C:\\vk game", "postBufSize is 172",
@@ -198,7 +200,7 @@ TEST_CASE("one whole version check exchange through the exports")
                 "checksum = 2619405351", "returned checksum = 26194053512000",
                 "content length is 64", "object count is 2", "About to NPN_PostURLNotify",
                 "NPN_PostURLNotify Complete, result = 0; total = 132",
-                "NPP_URLNotify called with reason = 0; URL = ret_objects", "NPP_NewStream called.",
+                "NPP_URLNotify called with reason = 0; URL = http://games.example/ret_objects", "NPP_NewStream called.",
                 "NPP_Write called; len = 37", "NPP_DestroyStream called; reason = 0, state = 1",
                 "Awake -- buffer is '" + arguments + "'", "Starting " + client,
                 "Calling NPN_GetURL", "NPN_GetURL is complete, result = 0"});

@@ -2,10 +2,11 @@
 # demo.sh: the main job on the built-in sample data, all on loopback, in a
 # private Wine prefix under build/demo. Two version checks through the
 # browser stand-in and the reference server (one game up to date, one
-# outdated), then vkupdate.exe on the same installation with a screenshot
-# of its summary. It runs what players get: the i686 Release files, under
-# 32-bit Wine; on a machine whose kernel refuses 32-bit programs it says so
-# and runs the x86_64 build of the same sources. Leaves no process running.
+# outdated) and one page from a server the plug-in does not trust, then
+# vkupdate.exe on the same installation with a screenshot of its summary.
+# It runs what players get: the i686 Release files, under 32-bit Wine; on a
+# machine whose kernel refuses 32-bit programs it says so and runs the
+# x86_64 build of the same sources. Leaves no process running.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 loader=/usr/lib/wine/wine64
@@ -18,6 +19,7 @@ rm -rf "$WORK"
 mkdir -p "$WORK"
 cleanup() {
     stop_server
+    [ -z "${trusted_pid:-}" ] || kill "$trusted_pid" 2>/dev/null
     sh "$top/cmake/testbed.sh" down "$bed" "$loader" >/dev/null 2>&1
 }
 trap cleanup EXIT
@@ -41,10 +43,13 @@ for f in NPvkchk.dll vkupdate.exe vkbrowse.exe; do
     echo "   build/$lane/bin/$f  $(wc -c <"$BIN/$f") bytes"
 done
 
-echo "== Installing the sample: components key, VELKORGO.INI, four games"
-sh "$top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" $bits || exit 1
 start_server server || exit 1
-echo "   vkserver on http://127.0.0.1:$port/"
+site=http://127.0.0.1:$port
+echo "== vkserver on $site/"
+echo "== Installing the sample: components key, VELKORGO.INI, four games, and"
+echo "   the plug-in's TrustedServers: $site"
+sh "$top/tools/sample/install.sh" --trusted "$site" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" $bits \
+    || exit 1
 
 status=0
 exchange() {  # exchange NAME GAME TITLE
@@ -62,6 +67,23 @@ exchange() {  # exchange NAME GAME TITLE
 }
 exchange uptodate irampart "Rampart Realms"
 exchange outdated iduskfall "Duskfall"
+
+# The same pages from a second server, on a port the list does not name.
+trusted_pid=$server_pid
+start_server stranger || exit 1
+echo
+echo "== Rampart Realms from a server the plug-in does not trust (port $port): vkbrowse transcript"
+browse stranger "http://127.0.0.1:$port/irampart/"
+result=$?
+cat "$WORK/stranger.transcript"
+echo "   (vkbrowse exit status $result: the plug-in refused the stream)"
+[ $result = 1 ] || status=1
+cp "$drive/windows/versioning.log" "$WORK/stranger.versioning.log" 2>/dev/null
+echo
+printf '%s\n' "== The plug-in's log (C:\windows\versioning.log)"
+tr -d '\r' <"$WORK/stranger.versioning.log"
+stop_server
+server_pid=$trusted_pid trusted_pid=
 stop_server
 echo
 echo "== vkserver's log"
@@ -104,9 +126,11 @@ tr -d '\r' <"$drive/Velkor/Games/Tunnel/VGOSETUP.INI" | sed 's/^/   /'
 
 echo
 echo "== Files to read"
-echo "   transcripts:  build/demo/uptodate.transcript, build/demo/outdated.transcript"
-echo "   plug-in logs: build/demo/uptodate.versioning.log, build/demo/outdated.versioning.log"
-echo "   server log:   build/demo/server.server.log"
+echo "   transcripts:  build/demo/uptodate.transcript, build/demo/outdated.transcript,"
+echo "                 build/demo/stranger.transcript"
+echo "   plug-in logs: build/demo/uptodate.versioning.log, build/demo/outdated.versioning.log,"
+echo "                 build/demo/stranger.versioning.log"
+echo "   server logs:  build/demo/server.server.log, build/demo/stranger.server.log"
 [ -n "${shot:-}" ] && echo "   screenshot of the updater's summary: build/demo/updater-summary.png"
 [ $status = 0 ] && echo "== Demo complete" || echo "== Demo finished with failures (see above)"
 exit $status

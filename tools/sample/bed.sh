@@ -3,7 +3,8 @@
 # installation, for running the pieces by hand (make sample, make
 # sample-down). It runs the shipped i686 files under 32-bit Wine, as the
 # tests and the demo do (the x86_64 build under 64-bit Wine where the kernel
-# refuses 32-bit programs, as the demo does), and stays up until down.
+# refuses 32-bit programs, as the demo does), and stays up until down. The
+# plug-in trusts the reference server at its own address, http://127.0.0.1:8080.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top" || exit 1
@@ -20,13 +21,15 @@ up)
         bits=64 bin=build/x64/bin
         sh cmake/testbed.sh up "$dir" "$loader" $bin/vkholddesktop.exe 64 >/dev/null || exit 1
     fi
-    if ! sh tools/sample/install.sh "$dir/wine-run" "$dir/prefix/drive_c" $bin/vkstandin.exe $bits; then
+    if ! sh tools/sample/install.sh --trusted http://127.0.0.1:8080 "$dir/wine-run" \
+        "$dir/prefix/drive_c" $bin/vkstandin.exe $bits; then
         sh cmake/testbed.sh down "$dir" "$loader"
         exit 1
     fi
     cat <<EOF
 The sample installation is up in $dir (Wine prefix, X screen $(cat "$dir/display"),
-wineserver); nothing needs exporting. From the top of the repository:
+wineserver); nothing needs exporting. The plug-in trusts pages from
+http://127.0.0.1:8080 only. From the top of the repository:
 
   python3 tools/server/vkserver.py --port 8080 &
   $dir/wine-run $bin/vkbrowse.exe $bin/NPvkchk.dll http://127.0.0.1:8080/irampart/

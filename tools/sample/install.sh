@@ -1,10 +1,14 @@
 #!/bin/sh
-# install.sh WINE_RUN DRIVE_C STANDIN_EXE [BITS]
+# install.sh [--trusted "ORIGIN ..." | --no-trusted] WINE_RUN DRIVE_C STANDIN_EXE [BITS]
 # Builds the sample installation of the Velkor service into a Wine prefix:
 # WINE_RUN runs a Windows program in that prefix, DRIVE_C is its C: drive
 # and STANDIN_EXE the recording stand-in program (vkstandin.exe). BITS (32,
-# the default, or 64) is the browser's: the components key goes where a
-# program of that width reads it (for 32 bits, under WOW6432Node).
+# the default, or 64) is the browser's: the registry keys go where a
+# program of that width reads them (for 32 bits, under WOW6432Node).
+# --trusted gives the plug-in's TrustedServers, the origins whose pages may
+# drive it, separated by blanks (default http://127.0.0.1:8080, the
+# reference server's own address); --no-trusted leaves the value out, so
+# that any page may.
 #
 #   C:\Velkor\System         SystemPath: vkclient.exe (stand-in)
 #   C:\Velkor\Plugins        PlugInPath: shared components
@@ -14,9 +18,20 @@
 #                            its VGOSETUP.EXE (stand-in)
 #   C:\Velkor\Games\Blotball iblotball, setup files missing: the updater fails it
 # plus VELKORGO.INI and duskfall.ini in the Windows directory and the
-# components key in the registry. Anything from an earlier run is replaced.
+# components key and the plug-in's key in the registry. Anything from an
+# earlier run is replaced.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+trusted=http://127.0.0.1:8080 listed=yes
+case ${1:-} in
+--trusted) [ $# -ge 2 ] || { echo "install.sh: --trusted takes the origins" >&2; exit 2; }
+    trusted=$2 && shift 2 ;;
+--no-trusted) listed= && shift ;;
+esac
+[ $# -ge 3 ] || {
+    echo "usage: install.sh [--trusted \"ORIGIN ...\" | --no-trusted] WINE_RUN DRIVE_C STANDIN_EXE [BITS]" >&2
+    exit 2
+}
 run=$1 drive=$2 standin=$3 bits=${4:-32}
 windir=$drive/windows
 root=$drive/Velkor
@@ -39,9 +54,18 @@ cp "$here/VELKORGO.INI" "$windir/VELKORGO.INI"
 rm -f "$windir/versioning.log"
 chmod -R u+w "$root"
 
-cp "$here/components.reg" "$root/components.reg"
+# The plug-in's key is made anew, with the list or without it.
+plugin_key='HKEY_LOCAL_MACHINE\Software\Velkor Games Online\Versioning Plug-in'
+{
+    cat "$here/components.reg"
+    printf '\n[-%s]\n' "$plugin_key"
+    if [ -n "$listed" ]; then
+        printf '\n[%s]\n"TrustedServers"="%s"\n' "$plugin_key" \
+            "$(printf '%s' "$trusted" | sed 's/\\/\\\\/g; s/"/\\"/g')"
+    fi
+} >"$root/components.reg"
 "$run" reg import 'C:\Velkor\components.reg' "/reg:$bits" >/dev/null 2>&1 || {
-    echo "install.sh: could not import the components key" >&2
+    echo "install.sh: could not import the registry keys" >&2
     exit 1
 }
 rm -f "$root/components.reg"
