@@ -87,11 +87,11 @@ hostile)  # Servers that hang, trickle, loop or abort to javascript:, and bad
     server_pid=$!
     wait_for_file "$WORK/hostile.port" 10 || { fail "the hostile server did not start"; exit 1; }
     site=http://127.0.0.1:$(cat "$WORK/hostile.port")
-    for page in silent trickle; do
+    for page in silent slowhead trickle; do
         start=$(date +%s); run 1 $page/ --timeout 2; took=$(($(date +%s) - start))
         [ "$took" -le 8 ] || fail "--timeout 2 on the $page server took $took s"
         case $page in
-        silent) has "$T" "could not be opened: no answer from the server within 2 s" ;;
+        silent | slowhead) has "$T" "could not be opened: no answer from the server within 2 s" ;;
         trickle) has "$T" "could not be opened: the answer was not complete within 2 s" ;;
         esac
     done

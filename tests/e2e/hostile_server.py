@@ -2,7 +2,8 @@
 browser stand-in's end-to-end runs.
 
   /silent/      accepts and reads the request, never answers
-  /trickle/     a whole page, one byte a second
+  /trickle/     a page's head at once, then its body one byte a second
+  /slowhead/    a whole page, one byte a second
   /loop/        redirects to itself, for ever
   /js/          a page whose plug-in content aborts to a javascript: address
 """
@@ -30,8 +31,11 @@ class Handler(socketserver.StreamRequestHandler):
         try:
             if path == "/silent/":
                 time.sleep(60)  # the browser gives up first and closes
-            elif path == "/trickle/":
-                for byte in answer("200 OK", PAGE, [("Content-Type", "text/html")]):
+            elif path in ("/trickle/", "/slowhead/"):
+                whole = answer("200 OK", PAGE, [("Content-Type", "text/html")])
+                at = whole.index(b"\r\n\r\n") + 4 if path == "/trickle/" else 0
+                self.wfile.write(whole[:at])
+                for byte in whole[at:]:
                     self.wfile.write(bytes([byte]))
                     self.wfile.flush()
                     time.sleep(1)
