@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "url.h"
+
 struct HttpAnswer {
     std::string error;        // why the exchange failed; "" when it did not
     int status = 0;           // 0 when no answer came
@@ -25,3 +27,7 @@ bool httpStart(const std::string& proxy, bool insecure, std::string& error);
 HttpAnswer httpExchange(const std::string& url, const std::string& method,
                         const std::vector<std::string>& headers, const std::string& body,
                         int timeoutSeconds);
+
+// Why the certificate of url's server is refused, found with checker, a
+// synchronous WinHTTP session of the same proxy (certificate.cpp).
+std::string refusedCertificate(void* checker, const HttpUrl& url, int timeoutMilliseconds);

@@ -2,7 +2,6 @@
 // the whole answer: WinHTTP's own time-outs count per receive, and a
 // server that trickles a byte a second never trips them.
 #include <stdlib.h>
-#include <wctype.h>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -14,6 +13,7 @@
 static const size_t kMaxAnswer = size_t(64) << 20;
 
 static HINTERNET internet;
+static HINTERNET checker;  // synchronous, for a refused certificate's reason
 static bool acceptAnyCertificate;
 
 // What a request's callbacks tell the waiting thread. Everything a pending
@@ -23,7 +23,6 @@ struct Progress {
     HANDLE step = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     DWORD error = 0;
     DWORD bytes = 0;
-    DWORD tlsFlags = 0;
     bool sent = false;  // the request went out: Wine waits for the answer's head before it says so
     std::string body;  // the request's, sent from here
     char buffer[16384];
@@ -42,9 +41,6 @@ static void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, void* 
     case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
         progress->sent = true;
         return;
-    case WINHTTP_CALLBACK_STATUS_SECURE_FAILURE:
-        progress->tlsFlags = *static_cast<DWORD*>(info);
-        return;  // the request's error follows
     case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
         progress->error = static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError;
         break;
@@ -69,12 +65,12 @@ bool httpStart(const std::string& proxy, bool insecure, std::string& error)
     DWORD access = proxy.empty() ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY
                    : proxy == "none" ? WINHTTP_ACCESS_TYPE_NO_PROXY
                                      : WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-    internet = WinHttpOpen(L"vkbrowse/1.0", access,
-                           access == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? named.c_str() : WINHTTP_NO_PROXY_NAME,
-                           WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-    DWORD wanted = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_SECURE_FAILURE |
-                   WINHTTP_CALLBACK_FLAG_HANDLES | WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
-    if (!internet ||
+    const wchar_t* name = access == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? named.c_str() : WINHTTP_NO_PROXY_NAME;
+    internet = WinHttpOpen(L"vkbrowse/1.0", access, name, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+    checker = WinHttpOpen(L"vkbrowse/1.0", access, name, WINHTTP_NO_PROXY_BYPASS, 0);
+    DWORD wanted = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
+                   WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
+    if (!internet || !checker ||
         WinHttpSetStatusCallback(internet, onStatus, wanted, 0) == WINHTTP_INVALID_STATUS_CALLBACK) {
         error = "WinHTTP could not be opened (error " + std::to_string(GetLastError()) + ")";
         return false;
@@ -104,53 +100,28 @@ static DWORD await(BOOL started, Progress* progress, DWORD deadline)
     return progress->error;
 }
 
-static std::string tlsReason(DWORD flags)
-{
-    if (flags & WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA)
-        return "the server's certificate is from an unknown authority";
-    if (flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID)
-        return "the server's certificate is for another name";
-    if (flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID)
-        return "the server's certificate has expired or is not yet valid";
-    if (flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED)
-        return "the server's certificate is revoked";
-    if (flags & WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT)
-        return "the server's certificate is invalid";
-    return "the TLS connection failed";
-}
-
 static std::string hostAndPort(const HttpUrl& url)
 {
     return std::string(url.host.begin(), url.host.end()) + ":" + std::to_string(url.port);
 }
 
 // A WinHTTP error in words: the ones a server or a network causes by name,
-// any other in the system's own text.
-static std::string failure(DWORD error, DWORD tlsFlags, const HttpUrl& url)
+// a refused certificate with its reason.
+static std::string failure(DWORD error, const HttpUrl& url, DWORD deadline)
 {
-    std::string host(url.host.begin(), url.host.end());
-    std::string certificate = " (--insecure accepts it)";
     switch (error) {
     case ERROR_WINHTTP_CANNOT_CONNECT: return "cannot connect to " + hostAndPort(url);
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "unknown host " + host;
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "unknown host " + hostAndPort(url);
     case ERROR_WINHTTP_CONNECTION_ERROR: return "the connection broke";
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "the server's answer is not HTTP";
-    case ERROR_WINHTTP_SECURE_INVALID_CA: return tlsReason(WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA) + certificate;
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
     case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
-        return tlsReason(WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID) + certificate;
     case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
-        return tlsReason(WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID) + certificate;
-    case ERROR_WINHTTP_SECURE_FAILURE: return tlsReason(tlsFlags) + (tlsFlags ? certificate : "");
-    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: return "the TLS handshake with " + host + " failed";
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        return refusedCertificate(checker, url, int(left(deadline)) + 1);
     }
-    wchar_t text[512] = L"";
-    FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   GetModuleHandleW(L"winhttp.dll"), error, 0, text, 512, nullptr);
-    std::wstring words(text);
-    while (!words.empty() && iswspace(words.back()))
-        words.pop_back();
-    return "WinHTTP failed: " + (words.empty() ? "error " : std::string(words.begin(), words.end()) + ", error ") +
-           std::to_string(error);
+    return "WinHTTP error " + std::to_string(error);
 }
 
 // A header of the answer as text, "" when absent (or past the buffer).
@@ -202,7 +173,7 @@ HttpAnswer httpExchange(const std::string& address, const std::string& method,
                                                         url.secure ? WINHTTP_FLAG_SECURE : 0)
                                    : nullptr;
     if (!request) {
-        answer.error = failure(GetLastError(), 0, url);
+        answer.error = failure(GetLastError(), url, deadline);
         WinHttpCloseHandle(connection);
         return answer;
     }
@@ -231,11 +202,11 @@ HttpAnswer httpExchange(const std::string& address, const std::string& method,
                                                progress->body.empty() ? nullptr : &progress->body[0],
                                                DWORD(body.size()), DWORD(body.size()), context),
                             progress, deadline)))
-        answer.error = error != ERROR_WINHTTP_TIMEOUT ? failure(error, progress->tlsFlags, url)
+        answer.error = error != ERROR_WINHTTP_TIMEOUT ? failure(error, url, deadline)
                        : progress->sent ? noAnswer
                                         : "cannot connect to " + hostAndPort(url) + " within " + seconds;
     else if ((error = await(WinHttpReceiveResponse(request, nullptr), progress, deadline)))
-        answer.error = error == ERROR_WINHTTP_TIMEOUT ? noAnswer : failure(error, progress->tlsFlags, url);
+        answer.error = error == ERROR_WINHTTP_TIMEOUT ? noAnswer : failure(error, url, deadline);
     if (!answer.error.empty()) {
         WinHttpCloseHandle(request);
         WinHttpCloseHandle(connection);
@@ -270,7 +241,7 @@ HttpAnswer httpExchange(const std::string& address, const std::string& method,
         answer.error = "the server closed the connection after " + received + " of " +
                        std::to_string(answer.announced) + " bytes";
     else if (error)
-        answer.error = failure(error, progress->tlsFlags, url);
+        answer.error = failure(error, url, deadline);
     answer.cutShort = answer.cutShort || error || answer.announced > (long long)answer.body.size();
     WinHttpCloseHandle(request);
     WinHttpCloseHandle(connection);
