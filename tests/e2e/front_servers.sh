@@ -31,12 +31,13 @@ sys.exit(1)' "$1"
 }
 
 # start_nginx TLS_PORT PLAIN_PORT: nginx proxying both to the reference
-# server, one process (no workers to change user), its logs in $WORK.
+# server, one process of the caller's own user, its logs in $WORK.
 start_nginx() {
     mkdir -p "$WORK/nginx"
     cat >"$WORK/nginx/nginx.conf" <<CONF
 daemon off;
 master_process off;
+user $(id -un) $(id -gn);
 pid $WORK/nginx/nginx.pid;
 error_log $WORK/nginx/error.log info;
 events { worker_connections 64; }
