@@ -105,7 +105,10 @@ hostile)  # Servers that hang, trickle, loop or abort to javascript:, and bad
     has "$WORK/missing" "no such.dll is missing"
     "$WINE_RUN" "$BIN/vkbrowse.exe" --chunk 0 x.dll "$site/js/" >"$WORK/chunk" 2>&1
     [ $? = 2 ] || fail "--chunk 0 did not exit with 2"
-    has "$WORK/chunk" 'vkbrowse: --chunk takes a number from 1 to 16777216, not "0"' ;;
+    has "$WORK/chunk" 'vkbrowse: --chunk takes a number from 1 to 16777216, not "0"'
+    "$WINE_RUN" "$BIN/vkbrowse.exe" --proxy 127.0.0.1:8o x.dll "$site/js/" >"$WORK/proxy" 2>&1
+    [ $? = 2 ] || fail "--proxy 127.0.0.1:8o did not exit with 2"
+    has "$WORK/proxy" 'vkbrowse: --proxy takes HOST:PORT or none, not "127.0.0.1:8o"' ;;
 nginx)  # The reference server behind nginx, over HTTPS with a certificate
     # made now and over plain HTTP, and behind tinyproxy: the same exchanges
     # as with the server itself, told alike; the certificate refused unless
