@@ -1,14 +1,18 @@
 """The reference server where the end-to-end runs do not take it: bad or
-incomplete reports, names the report escapes, its command line."""
+incomplete reports, names the report escapes, its command line, its
+application under a strict WSGI checker, HTTPS."""
 import http.client
+import io
 import os
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
 import threading
 import unittest
 from types import SimpleNamespace
+from wsgiref.validate import validator
 
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(TOP, "tools", "server"))
@@ -79,13 +83,70 @@ class ReferenceServer(unittest.TestCase):
         run = subprocess.run([sys.executable, server, "--help"], capture_output=True, text=True, timeout=30)
         self.assertIn("on the Python\nstandard library alone.", run.stdout)
 
-    def test_answers_over_http(self):
-        options = SimpleNamespace(command=None, command_at="manifest", cut=None, log=None)
+    def serve(self, tls=None, cut=None):
+        options = SimpleNamespace(command=None, command_at="manifest", cut=cut)
         games = vkserver.load(vkserver.SAMPLE + "/catalogue.ini", vkserver.SAMPLE + "/release")
-        server = vkserver.Server(("127.0.0.1", 0), options, games)
-        server.log, port = (lambda text: None), server.server_address[1]
+        self.logged = []
+        server = vkserver.Server(("127.0.0.1", 0), vkserver.Service(options, games, self.logged.append), tls)
         threading.Thread(target=server.serve_forever, args=(0.05,), daemon=True).start()
         self.addCleanup(lambda: (server.shutdown(), server.server_close()))
+        return games, server.server_address[1]
+
+    def test_the_application_keeps_to_wsgi(self):
+        options = SimpleNamespace(command=None, command_at="manifest", cut="manifest")
+        games = vkserver.load(vkserver.SAMPLE + "/catalogue.ini", vkserver.SAMPLE + "/release")
+        app = validator(vkserver.Service(options, games, lambda text: None))
+        for method, path, body, status in [
+                ("GET", "/irampart", b"", "301 Moved Permanently"),
+                ("GET", "/irampart/manifest.velkor", b"", "200 OK"),  # cut: half of what is announced
+                ("POST", "/irampart/ret_objects", b"junk=1&number=0&versions\0", "200 OK"),
+                ("PUT", "/irampart/", b"", "405 Method Not Allowed")]:
+            with self.subTest(method=method, path=path):
+                environ = {"REQUEST_METHOD": method, "SCRIPT_NAME": "", "PATH_INFO": path,
+                           "QUERY_STRING": "", "SERVER_NAME": "127.0.0.1", "SERVER_PORT": "80",
+                           "SERVER_PROTOCOL": "HTTP/1.0", "CONTENT_LENGTH": str(len(body)),
+                           "CONTENT_TYPE": FORM, "wsgi.input": io.BytesIO(body),
+                           "wsgi.errors": sys.stderr, "wsgi.version": (1, 0), "wsgi.url_scheme": "http",
+                           "wsgi.multithread": True, "wsgi.multiprocess": False, "wsgi.run_once": False}
+                started = []
+                result = app(environ, lambda status, headers, exc_info=None: started.append((status, headers)))
+                sent = b"".join(result)
+                result.close()
+                self.assertEqual(started[0][0], status)
+                if path.endswith("manifest.velkor"):
+                    self.assertEqual(int(dict(started[0][1])["Content-Length"]), 2 * len(sent))
+
+    def test_https_with_a_certificate_of_its_own(self):
+        work = tempfile.TemporaryDirectory()
+        self.addCleanup(work.cleanup)
+        cert, key = os.path.join(work.name, "cert.pem"), os.path.join(work.name, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                        "-keyout", key, "-out", cert], check=True, capture_output=True, timeout=60)
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(cert, key)
+        _, port = self.serve(tls)
+        # A client that connects and never greets holds up nobody else.
+        idle = socket.create_connection(("127.0.0.1", port))
+        self.addCleanup(idle.close)
+        plain = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+        with self.assertRaises((http.client.HTTPException, OSError)):
+            plain.request("GET", "/irampart/")
+            plain.getresponse()
+        plain.close()
+        trusting = ssl.create_default_context(cafile=cert)
+        secure = http.client.HTTPSConnection("127.0.0.1", port, timeout=10, context=trusting)
+        secure.request("GET", "/irampart/")
+        reply = secure.getresponse()
+        self.assertEqual((reply.status, b"manifest.velkor" in reply.read()), (200, True))
+        secure.close()
+        self.assertTrue(any("TLS handshake failed" in line for line in self.logged), self.logged)
+        run = subprocess.run([sys.executable, os.path.join(TOP, "tools", "server", "vkserver.py"),
+                              "--tls-cert", cert], capture_output=True, text=True, timeout=30)
+        self.assertEqual((run.returncode, run.stderr), (2, "vkserver: --tls-cert and --tls-key go together\n"))
+
+    def test_answers_over_http(self):
+        games, port = self.serve()
         good = [(line, games["irampart"].expected[line]) for line in games["irampart"].lines]
         for game, pairs, cut, kind, status, answer in [
                 ("irampart", good[:-1], 0, FORM, 200, b"REDIRECT;update.html\n"),  # one missing

@@ -15,6 +15,8 @@ struct BrowserOptions {
     bool showWindow = false;
     uint8_t minorVersion = 9; // of the service table handed to NP_Initialize
     int timeoutSeconds = 10;  // per HTTP answer, from connecting to its last byte
+    bool insecure = false;    // accept any server certificate
+    std::string proxy;        // "" the system's setting, "none", or "host:port"
     std::string mimeType;     // instead of the version resource's, when given
 };
 

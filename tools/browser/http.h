@@ -1,5 +1,5 @@
-// One HTTP/1.0 exchange over a plain socket: request out, whole answer in,
-// connection closed by the server. Winsock is set up once per process.
+// One HTTP exchange through WinHTTP: request out, whole answer in, the
+// whole of it bounded by one deadline. Redirects are left to the caller.
 #pragma once
 
 #include <string>
@@ -9,22 +9,25 @@
 
 struct HttpAnswer {
     std::string error;        // why the exchange failed; "" when it did not
-    int status = 0;           // 0 when no status line came
-    std::string statusLine;
-    std::vector<std::string> headers;
+    int status = 0;           // 0 when no answer came
+    std::string statusLine;   // "HTTP/1.1 200 OK"
     std::string contentType;  // without parameters
+    std::string location;     // of a redirect
     std::string body;         // what arrived, even when cut short
     long long announced = -1; // Content-Length, -1 when absent
-    bool cutShort = false;    // fewer body bytes than announced
+    bool cutShort = false;    // fewer body bytes than announced, or none after the deadline
 };
 
-// Sends method and path with the given header lines (each without line
-// end) and body, then reads until the server closes. Never throws; a
-// failure is described in error.
-HttpAnswer httpExchange(const HttpUrl& url, const std::string& method,
+// Opens the process's WinHTTP session. proxy is "" for the system's
+// setting, "none", or "host:port"; insecure accepts any server certificate.
+bool httpStart(const std::string& proxy, bool insecure, std::string& error);
+
+// Sends method to url (http or https) with the given header lines (each
+// without line end) and body. Never throws; a failure is described in error.
+HttpAnswer httpExchange(const std::string& url, const std::string& method,
                         const std::vector<std::string>& headers, const std::string& body,
                         int timeoutSeconds);
 
-// Splits a raw answer (status line, headers, blank line, body) into answer.
-// Used by httpExchange; separate so it can be tested without a socket.
-void parseHttpAnswer(const std::string& raw, HttpAnswer& answer);
+// Why the certificate of url's server is refused, found with checker, a
+// synchronous WinHTTP session of the same proxy (certificate.cpp).
+std::string refusedCertificate(void* checker, const HttpUrl& url, int timeoutMilliseconds);

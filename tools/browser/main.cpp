@@ -16,6 +16,8 @@ static int usage()
           "  --minor N        browser table minor version handed to NP_Initialize (9)\n"
           "  --timeout S      seconds to wait for each HTTP answer, all of it (10)\n"
           "  --type MIME      take this MIME type instead of the version resource's\n"
+          "  --insecure       accept any server certificate (self-signed, unknown, expired, another name)\n"
+          "  --proxy P        HOST:PORT, or none; the system's proxy setting by default\n"
           "Exit status: 0 exchange complete, 1 exchange failed, 2 no usable plug-in or bad usage.\n",
           stderr);
     return kNoPlugin;
@@ -47,8 +49,13 @@ int main(int argc, char** argv)
             options.showWindow = true;
             continue;
         }
+        if (strcmp(option, "--insecure") == 0) {
+            options.insecure = true;
+            continue;
+        }
         bool known = strcmp(option, "--chunk") == 0 || strcmp(option, "--minor") == 0 ||
-                     strcmp(option, "--type") == 0 || strcmp(option, "--timeout") == 0;
+                     strcmp(option, "--type") == 0 || strcmp(option, "--timeout") == 0 ||
+                     strcmp(option, "--proxy") == 0;
         if (!known) {
             fprintf(stderr, "vkbrowse: unknown option %s\n", option);
             return usage();
@@ -60,6 +67,15 @@ int main(int argc, char** argv)
         const char* text = argv[++i];
         if (strcmp(option, "--type") == 0) {
             options.mimeType = text;
+        } else if (strcmp(option, "--proxy") == 0) {
+            const char* colon = strrchr(text, ':');
+            char* end = nullptr;
+            long port = colon ? strtol(colon + 1, &end, 10) : 0;
+            if (strcmp(text, "none") != 0 && (colon == text || port < 1 || port > 65535 || *end)) {
+                fprintf(stderr, "vkbrowse: --proxy takes HOST:PORT or none, not \"%s\"\n", text);
+                return usage();
+            }
+            options.proxy = text;
         } else if (strcmp(option, "--chunk") == 0) {
             if (!number(option, text, 1, 1 << 24, value))
                 return usage();

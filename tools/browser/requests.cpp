@@ -1,13 +1,13 @@
 // Running a queued request: fetch or post over HTTP, then either deliver
 // the answer to the instance as a stream or record a navigation, and tell
 // the instance how a notifying request ended.
-#include <ctype.h>
 #include <stdio.h>
 
 #include "http.h"
 #include "post_buffer.h"
 #include "session.h"
 #include "transcript.h"
+#include "url.h"
 
 enum { kMaxRedirects = 5 };  // a server that keeps redirecting is given up on here
 
@@ -43,21 +43,15 @@ static bool isRedirect(int status)
 HttpAnswer httpGet(std::string& url)
 {
     for (int hops = 0;; hops++) {
-        HttpUrl parsed;
-        parseHttpUrl(url, parsed);
         transcriptNote("GET " + url);
-        HttpAnswer answer = httpExchange(parsed, "GET", {}, "", session.options.timeoutSeconds);
+        HttpAnswer answer = httpExchange(url, "GET", {}, "", session.options.timeoutSeconds);
         noteAnswer(answer);
         if (!isRedirect(answer.status) || !answer.error.empty())
             return answer;
-        std::string location = headerValue(answer.headers, "Location");
-        while (!location.empty() && isspace((unsigned char)location.back()))
-            location.pop_back();
-        std::string next = location.empty() ? "" : resolveUrl(url, location);
-        HttpUrl checked;
-        if (next.empty() || !parseHttpUrl(next, checked))
-            answer.error = "the answer " + answer.statusLine + " redirects to " + quoted(location) +
-                           ", not an http address";
+        std::string next = answer.location.empty() ? "" : resolveUrl(url, answer.location);
+        if (next.empty())
+            answer.error = "the answer " + answer.statusLine + " redirects to " + quoted(answer.location) +
+                           ", not an http or https address";
         else if (hops == kMaxRedirects)
             answer.error = "more than " + std::to_string(kMaxRedirects) + " redirects; the last to " + next;
         if (!answer.error.empty()) {
@@ -92,9 +86,7 @@ static HttpAnswer exchange(const Request& request, std::string& url)
     // A redirect of a post is not followed: a browser would have to ask
     // before sending the report again, or turn it into a GET that loses it.
     transcriptNote("POST " + request.url + " with " + std::to_string(request.body.size()) + " body bytes");
-    HttpUrl parsed;
-    parseHttpUrl(request.url, parsed);
-    HttpAnswer answer = httpExchange(parsed, "POST", headers, request.body, session.options.timeoutSeconds);
+    HttpAnswer answer = httpExchange(request.url, "POST", headers, request.body, session.options.timeoutSeconds);
     noteAnswer(answer);
     return answer;
 }

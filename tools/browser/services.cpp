@@ -31,9 +31,8 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
     }
     Request request;
     request.url = resolveUrl(session.pageUrl, url);
-    HttpUrl parsed;
-    if (request.url.empty() || !parseHttpUrl(request.url, parsed)) {
-        described = "refused: cannot resolve " + quotedOrNull(url) + " to an http address";
+    if (request.url.empty()) {
+        described = "refused: cannot resolve " + quotedOrNull(url) + " to an http or https address";
         return NPERR_INVALID_URL;
     }
     request.number = ++session.requests;

@@ -45,11 +45,17 @@ static int dimension(const std::string& text, int fallback)
 // Opens the page: the content's address, the instance mode and arguments.
 static bool openPage(std::string& contentUrl, uint16_t& mode, Embed& embed)
 {
-    HttpUrl url;
-    if (!parseHttpUrl(session.pageUrl, url)) {
-        session.failures.push_back("not an http address: " + session.pageUrl);
+    std::string error;
+    if (resolveUrl(session.pageUrl, "").empty()) {
+        session.failures.push_back("not an http or https address: " + session.pageUrl);
         return false;
     }
+    if (!httpStart(session.options.proxy, session.options.insecure, error)) {
+        session.failures.push_back(error);
+        return false;
+    }
+    if (session.options.insecure)
+        transcriptNote("--insecure: server certificates are accepted without being checked");
     std::string address = session.pageUrl;
     HttpAnswer page = httpGet(address);
     if (!page.error.empty() || page.status < 200 || page.status >= 300) {

@@ -45,7 +45,7 @@ extern Session session;
 // Fills session.services with the browser's entries (services.cpp).
 void fillServiceTable(NPNetscapeFuncs& table, uint8_t minorVersion);
 
-// Fetches an http address, following redirects; url becomes the address
+// Fetches an http(s) address, following redirects; url becomes the address
 // of the final answer (requests.cpp).
 struct HttpAnswer;
 HttpAnswer httpGet(std::string& url);

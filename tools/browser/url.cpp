@@ -1,128 +1,64 @@
-// Address parsing and resolution, free of any platform call.
+// Addresses through the platform's own parsers: WinHttpCrackUrl takes them
+// apart and UrlCombine resolves references.
+#include <windows.h>
+#include <shlwapi.h>
+#include <winhttp.h>
+
 #include "url.h"
 
-#include <ctype.h>
-
-#include <vector>
-
-static bool startsWithNoCase(const std::string& text, const char* prefix)
-{
-    size_t i = 0;
-    for (; prefix[i]; i++) {
-        if (i >= text.size() || tolower((unsigned char)text[i]) != tolower((unsigned char)prefix[i]))
-            return false;
-    }
-    return true;
-}
+enum { kMaxUrl = 2048 };
 
 bool parseHttpUrl(const std::string& text, HttpUrl& url)
 {
-    if (!startsWithNoCase(text, "http://"))
-        return false;
-    size_t hostStart = 7;
-    size_t pathStart = text.find_first_of("/?#", hostStart);
-    std::string authority = text.substr(hostStart, pathStart == std::string::npos ? std::string::npos
-                                                                                 : pathStart - hostStart);
-    std::string path = pathStart == std::string::npos ? "/" : text.substr(pathStart);
-    size_t fragment = path.find('#');
-    if (fragment != std::string::npos)
-        path.erase(fragment);
-    if (path.empty() || path[0] != '/')
-        path = "/" + path;
-    url.port = 80;
-    size_t colon = authority.find(':');
-    if (colon != std::string::npos) {
-        std::string port = authority.substr(colon + 1);
-        authority.erase(colon);
-        if (port.empty() || port.size() > 5)
+    // Printable ASCII only: anything else would need an encoding the page
+    // does not tell.
+    for (char c : text) {
+        if (c <= ' ' || c > '~')
             return false;
-        int value = 0;
-        for (char c : port) {
-            if (!isdigit((unsigned char)c))
-                return false;
-            value = value * 10 + (c - '0');
-        }
-        if (value < 1 || value > 65535)
-            return false;
-        url.port = value;
     }
-    if (authority.empty())
+    std::wstring wide(text.begin(), text.end());
+    if (wide.size() > kMaxUrl)
         return false;
-    url.host = authority;
-    url.path = path;
+    wchar_t host[256], path[kMaxUrl + 1], extra[kMaxUrl + 1];
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = 256;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = kMaxUrl + 1;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = kMaxUrl + 1;
+    if (!WinHttpCrackUrl(wide.c_str(), DWORD(wide.size()), 0, &parts) || !host[0] || parts.nPort == 0)
+        return false;
+    // WinHttpCrackUrl reads "h:8o" as port 8 and "h?q" as a host: the
+    // authority must be the host and port it found, as written.
+    size_t start = wide.find(L"//") + 2;
+    std::wstring authority = wide.substr(start, wide.find_first_of(L"/?#", start) - start);
+    if (authority != host && authority != host + (L":" + std::to_wstring(parts.nPort)))
+        return false;
+    url.host = host;
+    url.port = parts.nPort;
+    url.path = path[0] ? path : L"/";
+    url.path += std::wstring(extra).substr(0, std::wstring(extra).find(L'#'));
+    url.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     return true;
-}
-
-// Folds "." and ".." segments of an absolute path; the query is kept apart.
-static std::string removeDotSegments(const std::string& path)
-{
-    std::vector<std::string> kept;
-    size_t start = 1;
-    bool trailingSlash = false;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
-        std::string segment = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        trailingSlash = false;
-        if (segment == "..") {
-            if (!kept.empty())
-                kept.pop_back();
-            trailingSlash = true;
-        } else if (segment == ".") {
-            trailingSlash = true;
-        } else {
-            kept.push_back(segment);
-        }
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    std::string folded;
-    for (const std::string& segment : kept)
-        folded += "/" + segment;
-    if (trailingSlash || folded.empty())
-        folded += "/";
-    return folded;
 }
 
 std::string resolveUrl(const std::string& base, const std::string& reference)
 {
-    HttpUrl page;
-    if (!parseHttpUrl(base, page))
+    HttpUrl checked;
+    if (!parseHttpUrl(base, checked))
         return "";
-    size_t colon = reference.find(':');
-    size_t firstStop = reference.find_first_of("/?#");
-    if (colon != std::string::npos && colon > 0 && (firstStop == std::string::npos || colon < firstStop))
-        return reference;  // has a scheme of its own
-    std::string origin = "http://" + page.host + (page.port == 80 ? "" : ":" + std::to_string(page.port));
-    if (reference.compare(0, 2, "//") == 0)
-        return "http:" + reference;
-
-    std::string pagePath = page.path;
-    std::string pageQuery;
-    size_t query = pagePath.find('?');
-    if (query != std::string::npos) {
-        pageQuery = pagePath.substr(query);
-        pagePath.erase(query);
-    }
-    std::string ref = reference;
-    size_t fragment = ref.find('#');
-    if (fragment != std::string::npos)
-        ref.erase(fragment);
-    if (ref.empty())
-        return origin + pagePath + pageQuery;
-    if (ref[0] == '?')
-        return origin + pagePath + ref;
-
-    std::string refQuery;
-    query = ref.find('?');
-    if (query != std::string::npos) {
-        refQuery = ref.substr(query);
-        ref.erase(query);
-    }
-    std::string merged;
-    if (ref[0] == '/')
-        merged = ref;
-    else
-        merged = pagePath.substr(0, pagePath.rfind('/') + 1) + ref;
-    return origin + removeDotSegments(merged) + refQuery;
+    std::string ref = reference.substr(0, reference.find('#'));
+    std::string page = base.substr(0, base.find('#'));
+    // UrlCombine drops the page's last segment for "" and "?q", where a
+    // browser keeps the page's path.
+    if (ref.empty() || ref[0] == '?')
+        return page.substr(0, ref.empty() ? std::string::npos : page.find('?')) + ref;
+    char combined[kMaxUrl + 1];
+    DWORD size = sizeof combined;
+    if (UrlCombineA(page.c_str(), ref.c_str(), combined, &size, 0) != S_OK ||
+        !parseHttpUrl(combined, checked))
+        return "";
+    return combined;
 }

@@ -8,15 +8,22 @@ For every game of its catalogue it serves a page that embeds the plug-in
 /<game>/ret_objects: launch arguments when every fingerprint matches,
 "REDIRECT;update.html" when some do not. Switches make it answer "ABORT;"
 or "LAUNCH_NOW;" instead, or cut a stream off half-way. Every request is
-logged; malformed reports are refused with a reason."""
+logged; malformed reports are refused with a reason.
+
+The service is a WSGI application (make_app), which any WSGI server can run
+behind a front server; run as a program it serves HTTP, or HTTPS with
+--tls-cert and --tls-key, itself."""
 
 import argparse
 import html
 import os
+import socketserver
+import ssl
 import sys
 import threading
 import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from http import HTTPStatus
+from wsgiref.simple_server import WSGIRequestHandler, WSGIServer
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -35,84 +42,87 @@ def page(title, body):
             % (html.escape(title), html.escape(title), body)).encode()
 
 
-class Server(ThreadingHTTPServer):
-    daemon_threads = True
+class Log:
+    """Time-stamped lines on standard error and, when given, in a file."""
 
-    def __init__(self, address, options, games):
-        super().__init__(address, Handler)
-        self.options = options
-        self.games = games
-        self.log_lock = threading.Lock()
-        self.log_file = open(options.log, "a", encoding="utf-8") if options.log else None
+    def __init__(self, path=None):
+        self.lock = threading.Lock()
+        self.file = open(path, "a", encoding="utf-8") if path else None
 
-    def log(self, text):
+    def __call__(self, text):
         stamp = time.strftime("%H:%M:%S")
-        with self.log_lock:
+        with self.lock:
             for line in text.splitlines():
                 print("%s %s" % (stamp, line), file=sys.stderr, flush=True)
-                if self.log_file:
-                    self.log_file.write("%s %s\n" % (stamp, line))
-                    self.log_file.flush()
+                if self.file:
+                    self.file.write("%s %s\n" % (stamp, line))
+                    self.file.flush()
 
 
-class Handler(BaseHTTPRequestHandler):
-    server_version = "vkserver/1.0"
-    protocol_version = "HTTP/1.0"
+class Service:
+    """The WSGI application: any WSGI server can run it behind a front
+    server. options carries command, command_at and cut as the switches
+    set them."""
 
-    def log_message(self, format, *args):
-        # Only requests the library itself turns away get here (send() logs
-        # the others with their outcome).
-        self.server.log("%s: %s" % (self.client_address[0], format % args))
+    def __init__(self, options, games, log):
+        self.options = options
+        self.games = games
+        self.log = log
+
+    def __call__(self, environ, start_response):
+        path = environ.get("SCRIPT_NAME", "") + environ.get("PATH_INFO", "") or "/"
+        query = environ.get("QUERY_STRING", "")
+        request = Request(self, environ, path, query, start_response)
+        if environ["REQUEST_METHOD"] == "GET":
+            return request.get()
+        if environ["REQUEST_METHOD"] == "POST":
+            return request.post()
+        return request.refuse(405, "only GET and POST are served")
+
+
+class Request:
+    def __init__(self, service, environ, path, query, start_response):
+        self.service, self.environ, self.path, self.query = service, environ, path, query
+        self.start_response = start_response
+        self.shown = path + ("?" + query if query else "")
+        parts = path.strip("/").split("/", 1)
+        self.game = service.games.get(parts[0]) if parts[0] else None
+        self.rest = parts[1] if len(parts) > 1 else ""
 
     def send(self, status, body, content_type="text/html", note="", cut=False, headers=()):
         announced = len(body)
         if cut:
             body = body[: len(body) // 2]
-        self.send_response_only(status)
-        for name, value in headers:
-            self.send_header(name, value)
-        self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(announced))
-        self.end_headers()
-        self.wfile.write(body)
-        self.wfile.flush()
+        self.start_response("%d %s" % (status, HTTPStatus(status).phrase),
+                            list(headers) + [("Content-Type", content_type),
+                                             ("Content-Length", str(announced))])
         outcome = "%d, %d bytes" % (status, announced)
         if cut:
             outcome += ", CUT OFF after %d bytes" % len(body)
-        self.server.log("%s %s -> %s%s" % (self.command, self.path, outcome, ("; " + note) if note else ""))
-        self.close_connection = True
+        self.service.log("%s %s -> %s%s" % (self.environ["REQUEST_METHOD"], self.shown, outcome,
+                                             ("; " + note) if note else ""))
+        return [body]
 
     def refuse(self, status, reason):
-        self.send(status, (reason + "\n").encode(), "text/plain", "refused: " + reason)
+        return self.send(status, (reason + "\n").encode(), "text/plain", "refused: " + reason)
 
-    def route(self):
-        """(game or None, the rest of the path)."""
-        path = self.path.split("?", 1)[0]
-        parts = path.strip("/").split("/", 1)
-        if not parts[0]:
-            return None, ""
-        game = self.server.games.get(parts[0])
-        return game, parts[1] if len(parts) > 1 else ""
-
-    def command_stream(self, game):
-        if self.server.options.command == "abort":
+    def command_stream(self):
+        if self.service.options.command == "abort":
             return b"ABORT;maintenance.html" + TRAILER
-        return ("LAUNCH_NOW;%s;%s" % (game.name, game.launch)).encode("latin-1") + TRAILER
+        return ("LAUNCH_NOW;%s;%s" % (self.game.name, self.game.launch)).encode("latin-1") + TRAILER
 
-    def do_GET(self):
-        options = self.server.options
-        game, rest = self.route()
-        if self.path.split("?", 1)[0] == "/":
+    def get(self):
+        options, game, rest = self.service.options, self.game, self.rest
+        if self.path == "/":
             items = "".join('<li><a href="/%s/">%s</a> (%s)</li>' % (g.name, html.escape(g.title), g.name)
-                            for g in self.server.games.values())
+                            for g in self.service.games.values())
             return self.send(200, page("Velkor Games Online", "<ul>%s</ul>" % items))
         if game is None:
-            return self.refuse(404, "no such game or page: %s" % self.path)
-        path, query = (self.path.split("?", 1) + [""])[:2]
-        if path == "/" + game.name:
+            return self.refuse(404, "no such game or page: %s" % self.shown)
+        if self.path == "/" + game.name:
             # The page's relative addresses need the slash: without it
             # "manifest.velkor" would resolve to /manifest.velkor.
-            where = "/%s/%s" % (game.name, "?" + query if query else "")
+            where = "/%s/%s" % (game.name, "?" + self.query if self.query else "")
             return self.send(301, page("Moved", '<a href="%s">%s</a>' % (where, where)),
                              note="to " + where, headers=[("Location", where)])
         if rest in ("", "check.html"):
@@ -120,7 +130,7 @@ class Handler(BaseHTTPRequestHandler):
             return self.send(200, page("Checking %s" % game.title, "<p>Checking your files...</p>" + embed))
         if rest == "manifest.velkor":
             if options.command and options.command_at == "manifest":
-                return self.send(200, self.command_stream(game), MIME, "sent %s" % options.command,
+                return self.send(200, self.command_stream(), MIME, "sent %s" % options.command,
                                  cut=options.cut == "manifest")
             stream = (game.name + ";" + "".join(line + "\n" for line in game.lines)).encode("latin-1")
             return self.send(200, stream + TRAILER, MIME, "manifest of %d files" % len(game.lines),
@@ -133,14 +143,13 @@ class Handler(BaseHTTPRequestHandler):
         }
         if rest in texts:
             return self.send(200, page(*texts[rest]))
-        return self.refuse(404, "no such page: %s" % self.path)
+        return self.refuse(404, "no such page: %s" % self.shown)
 
-    def do_POST(self):
-        options = self.server.options
-        game, rest = self.route()
-        if game is None or rest != "ret_objects":
-            return self.refuse(404, "nothing to post to at %s" % self.path)
-        length_text = self.headers.get("Content-Length")
+    def post(self):
+        options, game = self.service.options, self.game
+        if game is None or self.rest != "ret_objects":
+            return self.refuse(404, "nothing to post to at %s" % self.shown)
+        length_text = self.environ.get("CONTENT_LENGTH") or None
         if length_text is None or not length_text.strip().isdigit():
             return self.refuse(400, "the report has no usable Content-Length (%r)" % length_text)
         length = int(length_text)
@@ -148,11 +157,11 @@ class Handler(BaseHTTPRequestHandler):
             return self.refuse(400, "the report's Content-Length %d is too large" % length)
         # Read before judging: closing on unread bytes would reset the
         # connection and lose the refusal on its way to the browser.
-        body = self.rfile.read(length)
+        body = self.environ["wsgi.input"].read(length)
         if len(body) != length:
             return self.refuse(400, "the report's Content-Length is %d but only %d bytes arrived"
                                % (length, len(body)))
-        content_type = (self.headers.get("Content-Type") or "").split(";")[0].strip()
+        content_type = (self.environ.get("CONTENT_TYPE") or "").split(";")[0].strip()
         if content_type != "application/x-www-form-urlencoded":
             return self.refuse(400, "the report's Content-Type is %r, not application/x-www-form-urlencoded"
                                % content_type)
@@ -161,23 +170,67 @@ class Handler(BaseHTTPRequestHandler):
         except ReportError as error:
             return self.refuse(400, "malformed report: %s" % error)
         match, lines = compare(game, entries)
-        self.server.log("report for %s, %d entries:\n%s" % (game.name, len(entries),
-                                                            "\n".join("    " + l for l in lines)))
+        self.service.log("report for %s, %d entries:\n%s" % (game.name, len(entries),
+                                                              "\n".join("    " + l for l in lines)))
         cut = options.cut == "answer"
         if options.command and options.command_at == "answer":
-            return self.send(200, self.command_stream(game), MIME, "sent %s" % options.command, cut=cut)
+            return self.send(200, self.command_stream(), MIME, "sent %s" % options.command, cut=cut)
         if match:
             answer = game.launch.encode("latin-1")
             return self.send(200, answer + TRAILER, MIME, "all files match: launch", cut=cut)
         return self.send(200, b"REDIRECT;update.html" + TRAILER, MIME, "files differ: redirect", cut=cut)
 
 
-def main():
+class Handler(WSGIRequestHandler):
+    def log_request(self, code="-", size="-"):
+        pass  # the service logs every request with its outcome
+
+    def log_message(self, format, *args):
+        # Only requests the library itself turns away get here.
+        self.server.log("%s: %s" % (self.client_address[0], format % args))
+
+
+class Server(socketserver.ThreadingMixIn, WSGIServer):
+    """The built-in server: one thread per connection, HTTP/1.0, and TLS
+    when given a context. The handshake is made in the connection's own
+    thread, so a client that never finishes it holds up no other."""
+    daemon_threads = True
+
+    def __init__(self, address, service, tls=None):
+        super().__init__(address, Handler)
+        self.set_app(service)
+        self.log = service.log
+        self.tls = tls
+
+    def finish_request(self, request, client_address):
+        if not self.tls:
+            return super().finish_request(request, client_address)
+        try:
+            request = self.tls.wrap_socket(request, server_side=True)
+        except (ssl.SSLError, OSError) as error:
+            self.log("%s: TLS handshake failed: %s" % (client_address[0], error))
+            return
+        try:
+            super().finish_request(request, client_address)
+        finally:
+            request.close()  # the plain socket that the server closes is no longer it
+
+
+def make_app(argv=()):
+    """The service for a WSGI server of the operator's choice, with the
+    switches of the command line (those that are not about listening)."""
+    options = parser().parse_args(list(argv))
+    return Service(options, load(options.catalogue, options.release), Log(options.log))
+
+
+def parser():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--host", default="127.0.0.1", help="address to listen on (default 127.0.0.1)")
     parser.add_argument("--port", type=int, default=8080, help="0 picks a free port")
     parser.add_argument("--port-file", help="write the port here once listening")
+    parser.add_argument("--tls-cert", help="serve HTTPS with this certificate (PEM; the chain after it)")
+    parser.add_argument("--tls-key", help="the certificate's private key (PEM)")
     parser.add_argument("--catalogue", default=os.path.join(SAMPLE, "catalogue.ini"),
                         help="the games, their launch arguments and manifest lines (default: the sample's)")
     parser.add_argument("--release", default=os.path.join(SAMPLE, "release"),
@@ -189,27 +242,43 @@ def main():
     parser.add_argument("--cut", choices=["manifest", "answer"],
                         help="close the connection half-way through this stream")
     parser.add_argument("--log", help="also append the log to this file")
-    options = parser.parse_args()
+    return parser
 
+
+def main():
+    options = parser().parse_args()
+    if bool(options.tls_cert) != bool(options.tls_key):
+        print("vkserver: --tls-cert and --tls-key go together", file=sys.stderr)
+        return 2
     try:
         games = load(options.catalogue, options.release)
     except CatalogueError as error:
         print("vkserver: %s" % error, file=sys.stderr)
         return 2
+    tls = None
+    if options.tls_cert:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        try:
+            tls.load_cert_chain(options.tls_cert, options.tls_key)
+        except (OSError, ssl.SSLError) as error:
+            print("vkserver: cannot use %s and %s: %s" % (options.tls_cert, options.tls_key, error),
+                  file=sys.stderr)
+            return 2
+    log = Log(options.log)
     try:
-        server = Server((options.host, options.port), options, games)
+        server = Server((options.host, options.port), Service(options, games, log), tls)
     except OSError as error:
         print("vkserver: cannot listen on %s:%d: %s" % (options.host, options.port,
                                                         error.strerror or error), file=sys.stderr)
         return 1
     port = server.server_address[1]
-    server.log("vkserver listening on http://%s:%d/ with %d games (%s)%s%s"
-               % (options.host, port, len(games), ", ".join(games),
-                  "; command %s in the %s" % (options.command, options.command_at) if options.command else "",
-                  "; cutting the %s" % options.cut if options.cut else ""))
+    log("vkserver listening on %s://%s:%d/ with %d games (%s)%s%s"
+        % ("https" if tls else "http", options.host, port, len(games), ", ".join(games),
+           "; command %s in the %s" % (options.command, options.command_at) if options.command else "",
+           "; cutting the %s" % options.cut if options.cut else ""))
     for game in games.values():
         for line in game.lines:
-            server.log("    %s %s = %s" % (game.name, line, game.expected[line]))
+            log("    %s %s = %s" % (game.name, line, game.expected[line]))
     if options.port_file:
         with open(options.port_file + ".tmp", "w") as f:
             f.write("%d\n" % port)

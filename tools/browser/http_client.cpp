@@ -1,0 +1,249 @@
+// The HTTP exchange over WinHTTP, asynchronous so that one deadline bounds
+// the whole answer: WinHTTP's own time-outs count per receive, and a
+// server that trickles a byte a second never trips them.
+#include <stdlib.h>
+#include <windows.h>
+#include <winhttp.h>
+
+#include "http.h"
+#include "url.h"
+
+// No page or stream of this service comes near this; a server that sends
+// more is not believed.
+static const size_t kMaxAnswer = size_t(64) << 20;
+
+static HINTERNET internet;
+static HINTERNET checker;  // synchronous, for a refused certificate's reason
+static bool acceptAnyCertificate;
+
+// What a request's callbacks tell the waiting thread. Everything a pending
+// call may still write lives here, and the request's last callback frees
+// it: a request given up on at its deadline may call back later.
+struct Progress {
+    HANDLE step = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    DWORD error = 0;
+    DWORD bytes = 0;
+    bool sent = false;  // the request went out: Wine waits for the answer's head before it says so
+    std::string body;  // the request's, sent from here
+    char buffer[16384];
+};
+
+static void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD length)
+{
+    Progress* progress = reinterpret_cast<Progress*>(context);
+    if (!progress)
+        return;  // the session's and connections' own closing
+    switch (status) {
+    case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+        CloseHandle(progress->step);
+        delete progress;
+        return;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
+        progress->sent = true;
+        return;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+        progress->error = static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError;
+        break;
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+        progress->bytes = *static_cast<DWORD*>(info);
+        break;
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+        progress->bytes = length;
+        break;
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+        break;
+    default:
+        return;
+    }
+    SetEvent(progress->step);
+}
+
+bool httpStart(const std::string& proxy, bool insecure, std::string& error)
+{
+    std::wstring named(proxy.begin(), proxy.end());
+    DWORD access = proxy.empty() ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY
+                   : proxy == "none" ? WINHTTP_ACCESS_TYPE_NO_PROXY
+                                     : WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    const wchar_t* name = access == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? named.c_str() : WINHTTP_NO_PROXY_NAME;
+    internet = WinHttpOpen(L"vkbrowse/1.0", access, name, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+    checker = WinHttpOpen(L"vkbrowse/1.0", access, name, WINHTTP_NO_PROXY_BYPASS, 0);
+    DWORD wanted = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
+                   WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
+    if (!internet || !checker ||
+        WinHttpSetStatusCallback(internet, onStatus, wanted, 0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+        error = "WinHTTP could not be opened (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    acceptAnyCertificate = insecure;
+    return true;
+}
+
+// What is left of the time until the deadline, in milliseconds.
+static DWORD left(DWORD deadline)
+{
+    DWORD rest = deadline - GetTickCount();
+    return int32_t(rest) > 0 ? rest : 0;
+}
+
+// Waits for the call just started to call back, until the deadline.
+// Returns 0, the call's error, or ERROR_WINHTTP_TIMEOUT for the deadline.
+// Wine completes a read of an answer under way on the calling thread, a
+// receive at a time: such a read ends by the receive time-out, which is
+// kept at what is left, and a step that ends after the deadline is late.
+static DWORD await(BOOL started, Progress* progress, DWORD deadline)
+{
+    if (!started)
+        return GetLastError();
+    if (WaitForSingleObject(progress->step, left(deadline)) != WAIT_OBJECT_0 || left(deadline) == 0)
+        return ERROR_WINHTTP_TIMEOUT;
+    return progress->error;
+}
+
+static std::string hostAndPort(const HttpUrl& url)
+{
+    return std::string(url.host.begin(), url.host.end()) + ":" + std::to_string(url.port);
+}
+
+// A WinHTTP error in words: the ones a server or a network causes by name,
+// a refused certificate with its reason.
+static std::string failure(DWORD error, const HttpUrl& url, DWORD deadline)
+{
+    switch (error) {
+    case ERROR_WINHTTP_CANNOT_CONNECT: return "cannot connect to " + hostAndPort(url);
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "unknown host " + hostAndPort(url);
+    case ERROR_WINHTTP_CONNECTION_ERROR: return "the connection broke";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "the server's answer is not HTTP";
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        return refusedCertificate(checker, url, int(left(deadline)) + 1);
+    }
+    return "WinHTTP error " + std::to_string(error);
+}
+
+// A header of the answer as text, "" when absent (or past the buffer).
+static std::string header(HINTERNET request, DWORD query)
+{
+    wchar_t text[2048];
+    DWORD size = sizeof text;
+    if (!WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text, &size, WINHTTP_NO_HEADER_INDEX))
+        return "";
+    char narrow[2048 * 2];
+    int length = WideCharToMultiByte(CP_ACP, 0, text, int(size / sizeof(wchar_t)), narrow, sizeof narrow,
+                                     nullptr, nullptr);
+    return std::string(narrow, size_t(length > 0 ? length : 0));
+}
+
+static void readHead(HINTERNET request, HttpAnswer& answer)
+{
+    answer.statusLine = header(request, WINHTTP_QUERY_VERSION) + " " +
+                        header(request, WINHTTP_QUERY_STATUS_CODE);
+    answer.status = atoi(header(request, WINHTTP_QUERY_STATUS_CODE).c_str());
+    std::string reason = header(request, WINHTTP_QUERY_STATUS_TEXT);
+    if (!reason.empty())
+        answer.statusLine += " " + reason;
+    answer.contentType = header(request, WINHTTP_QUERY_CONTENT_TYPE);
+    answer.contentType.erase(answer.contentType.find_last_not_of("; \t", answer.contentType.find(';')) + 1);
+    answer.location = header(request, WINHTTP_QUERY_LOCATION);
+    std::string length = header(request, WINHTTP_QUERY_CONTENT_LENGTH);
+    if (!length.empty() && length.find_first_not_of("0123456789") == std::string::npos && length.size() < 16)
+        answer.announced = atoll(length.c_str());
+}
+
+HttpAnswer httpExchange(const std::string& address, const std::string& method,
+                        const std::vector<std::string>& headers, const std::string& body,
+                        int timeoutSeconds)
+{
+    HttpAnswer answer;
+    HttpUrl url;
+    if (!parseHttpUrl(address, url)) {
+        answer.error = "not an http or https address: " + address;
+        return answer;
+    }
+    std::string seconds = std::to_string(timeoutSeconds) + " s";
+    std::string noAnswer = "no answer from the server within " + seconds;
+    DWORD deadline = GetTickCount() + DWORD(timeoutSeconds) * 1000;
+    std::wstring verb(method.begin(), method.end());
+    HINTERNET connection = WinHttpConnect(internet, url.host.c_str(), url.port, 0);
+    HINTERNET request = connection ? WinHttpOpenRequest(connection, verb.c_str(), url.path.c_str(), nullptr,
+                                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                        url.secure ? WINHTTP_FLAG_SECURE : 0)
+                                   : nullptr;
+    if (!request) {
+        answer.error = failure(GetLastError(), url, deadline);
+        WinHttpCloseHandle(connection);
+        return answer;
+    }
+    Progress* progress = new Progress;
+    progress->body = body;
+    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(progress);
+    WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
+    DWORD redirects = WINHTTP_DISABLE_REDIRECTS;  // the caller follows them, visibly
+    WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &redirects, sizeof redirects);
+    int limit = timeoutSeconds * 1000;
+    WinHttpSetTimeouts(request, limit, limit, limit, limit);
+    if (acceptAnyCertificate) {
+        DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                       SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+        WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore);
+    }
+    std::string lines;
+    for (const std::string& line : headers)
+        lines += line + "\r\n";
+    std::wstring extra(lines.begin(), lines.end());
+    DWORD error = 0;
+    if (!lines.empty() && !WinHttpAddRequestHeaders(request, extra.c_str(), DWORD(extra.size()),
+                                                     WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
+        answer.error = "WinHTTP refused the request's header lines (error " + std::to_string(GetLastError()) + ")";
+    else if ((error = await(WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                                               progress->body.empty() ? nullptr : &progress->body[0],
+                                               DWORD(body.size()), DWORD(body.size()), context),
+                            progress, deadline)))
+        answer.error = error != ERROR_WINHTTP_TIMEOUT ? failure(error, url, deadline)
+                       : progress->sent ? noAnswer
+                                        : "cannot connect to " + hostAndPort(url) + " within " + seconds;
+    else if ((error = await(WinHttpReceiveResponse(request, nullptr), progress, deadline)))
+        answer.error = error == ERROR_WINHTTP_TIMEOUT ? noAnswer : failure(error, url, deadline);
+    if (!answer.error.empty()) {
+        WinHttpCloseHandle(request);
+        WinHttpCloseHandle(connection);
+        return answer;
+    }
+    readHead(request, answer);
+    // Only what has come is read: Wine would hold a read until all of it
+    // had come, however slowly.
+    while (answer.error.empty()) {
+        DWORD rest = left(deadline) + 1;  // 0 would be no time-out at all
+        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &rest, sizeof rest);
+        progress->bytes = 0;
+        if ((error = await(WinHttpQueryDataAvailable(request, nullptr), progress, deadline)) || !progress->bytes)
+            break;
+        DWORD wanted = progress->bytes < sizeof progress->buffer ? progress->bytes : sizeof progress->buffer;
+        progress->bytes = 0;
+        if ((error = await(WinHttpReadData(request, progress->buffer, wanted, nullptr), progress, deadline)) ||
+            !progress->bytes)
+            break;
+        if (answer.body.size() + progress->bytes > kMaxAnswer) {
+            answer.error = "the answer is larger than " + std::to_string(kMaxAnswer >> 20) +
+                           " MiB; the rest was not read";
+            answer.cutShort = true;
+            break;
+        }
+        answer.body.append(progress->buffer, progress->bytes);
+    }
+    std::string received = std::to_string(answer.body.size());
+    if (error == ERROR_WINHTTP_TIMEOUT)
+        answer.error = "the answer was not complete within " + seconds + " (" + received + " bytes came)";
+    else if (answer.announced > (long long)answer.body.size())
+        answer.error = "the server closed the connection after " + received + " of " +
+                       std::to_string(answer.announced) + " bytes";
+    else if (error)
+        answer.error = failure(error, url, deadline);
+    answer.cutShort = answer.cutShort || error || answer.announced > (long long)answer.body.size();
+    WinHttpCloseHandle(request);
+    WinHttpCloseHandle(connection);
+    return answer;
+}
