@@ -24,6 +24,11 @@ struct Search {
 };
 }  // namespace
 
+static std::string count(size_t n, const char* one, const char* many)
+{
+    return n == 0 ? std::string("no ") + one : std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 static std::string lowered(std::string text)
 {
     for (char& c : text)
@@ -75,10 +80,10 @@ static bool searchFolder(Search& search, const std::string& folder, const std::s
 {
     std::vector<std::string> files;
     if (!pluginFiles(folder, files)) {
-        search.places.push_back(place + " (no such folder)");
+        search.places.push_back(place + ": no such folder");
         return false;
     }
-    search.places.push_back(place + " (" + std::to_string(files.size()) + " NP*.DLL)");
+    search.places.push_back(place + ": " + count(files.size(), "NP*.DLL", "NP*.DLLs"));
     for (const std::string& file : files) {
         if (serves(search, file)) {
             search.where = "in the Plugins folder beside this program";
@@ -93,7 +98,7 @@ static bool searchBesideProgram(Search& search)
     char program[MAX_PATH + 1] = "";
     DWORD length = GetModuleFileNameA(nullptr, program, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
-        search.places.push_back("the Plugins folder beside this program (its path is unknown)");
+        search.places.push_back("the Plugins folder beside this program: its path is unknown");
         return false;
     }
     std::string folder(program, length);
@@ -150,18 +155,18 @@ static bool searchRegistrations(Search& search, HKEY root, const std::string& ro
     std::string place = rootName + "\\Software\\MozillaPlugins";
     HKEY registrations;
     if (RegOpenKeyExA(root, "Software\\MozillaPlugins", 0, KEY_READ, &registrations) != ERROR_SUCCESS) {
-        search.places.push_back(place + kView + " (no such key)");
+        search.places.push_back(place + kView + ": no such key");
         return false;
     }
     bool found = false;
-    DWORD count = 0;
+    size_t seen = 0;
     for (DWORD index = 0; !found; index++) {
         char name[256];  // the longest key name the registry allows, and its terminator
         DWORD length = sizeof name;
         LONG result = RegEnumKeyExA(registrations, index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS)
             break;
-        count++;
+        seen++;
         if (result != ERROR_SUCCESS)
             continue;
         std::string key = place + "\\" + name;
@@ -184,7 +189,7 @@ static bool searchRegistrations(Search& search, HKEY root, const std::string& ro
     }
     RegCloseKey(registrations);
     if (!found)
-        search.places.push_back(place + kView + " (" + std::to_string(count) + " registrations)");
+        search.places.push_back(place + kView + ": " + count(seen, "registration", "registrations"));
     return found;
 }
 
