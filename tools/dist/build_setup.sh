@@ -1,12 +1,13 @@
 #!/bin/sh
-# build_setup.sh BIN SITE OUT_DIR
+# build_setup.sh BIN SITE OUT_DIR [VERSION]
 # Makes OUT_DIR/velkor-client-setup-<version>.exe from the shipped files in
 # BIN and the operator's README, with https://SITE as the trusted server it
-# sets by default. The version is the plug-in's, from plugin/version.h.
+# sets by default. The version is the plug-in's, from plugin/version.h
+# (VERSION stands in for it when the tests make an older setup).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$1 site=$2 out=$(realpath -m "$3")
-version=$(sh "$here/version.sh")
+version=${4:-$(sh "$here/version.sh")}
 # The setup's default list must be one the plug-in accepts: a host, and at
 # most a port.
 case $site in
