@@ -4,7 +4,9 @@
   machine_state.py diff BEFORE AFTER                 one line per change
 
 The users' Temp folders are left out: the system's scratch space, where an
-NSIS uninstaller's copy of itself waits for the next restart. A registry
+NSIS uninstaller's copy of itself waits for the next restart. So are the
+NetworkCards keys, Wine's record of the host's network interfaces, which
+it writes on its own the first time a program asks after them. A registry
 export is regedit's text (UTF-16), as "reg export" writes it.
 """
 import hashlib
@@ -41,6 +43,9 @@ def registry(exports):
         for line in text.replace("\\\n  ", "").splitlines():
             if line.startswith("[") and line.endswith("]"):
                 key = line[1:-1]
+                if "\\Windows NT\\CurrentVersion\\NetworkCards" in key:
+                    key = None
+                    continue
                 keys[key] = []
             elif key is not None and line:
                 keys[key].append(line)

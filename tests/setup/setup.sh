@@ -148,9 +148,10 @@ wait_for_file "$drive/Velkor/Games/Tunnel/started.txt" 10 || fail "Tunnel Runner
 install 0 again /S "/TRUSTED=$site"
 [ "$(value "$uninstall_key" DisplayVersion)" = 1.0.0.1 ] || fail "DisplayVersion is not the newer one"
 snapshot again
-changes installed again | grep -v -e '^~ file Velkor/' -e '^~ file windows/versioning.log$' \
-    -e '^~ file windows/VELKORGO.INI$' -e '^+ file Velkor/.*/started.txt$' \
-    -e '^~ file Velkor/Games/Tunnel/VGOSETUP.INI$' >"$WORK/again.diff"
+# Between the two, the exchange and the updater wrote the log, the launcher's
+# and the game setup's records and the game's setup INI: nothing else changes.
+changes installed again | grep -v -e '^[+~] file windows/versioning.log$' \
+    -e '^[+~] file Velkor/.*/started.txt$' -e '^~ file Velkor/Games/Tunnel/VGOSETUP.INI$' >"$WORK/again.diff"
 [ -s "$WORK/again.diff" ] && fail "a second install changed: $(cat "$WORK/again.diff")"
 [ "$(entries)" = 1 ] || fail "$(entries) uninstall entries after a second install"
 install 0 moved /S "/TRUSTED=$site" '/D=C:\Velkor Client'
