@@ -61,11 +61,13 @@ int main(int argc, char** argv)
                 processes[count] = process;
                 ids[count++] = id;
             }
+            fprintf(stderr, "vkrunjob: process %lu started\n", id);
         } else if (message == JOB_OBJECT_MSG_EXIT_PROCESS || message == JOB_OBJECT_MSG_ABNORMAL_EXIT_PROCESS) {
             for (int i = 0; i < count; i++) {
                 if (ids[i] == id) {
                     WaitForSingleObject(processes[i], INFINITE);
                     GetExitCodeProcess(processes[i], &status);
+                    fprintf(stderr, "vkrunjob: process %lu ended with %lu\n", id, status);
                 }
             }
         } else if (message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {

@@ -154,13 +154,16 @@ changes installed again | grep -v -e '^[+~] file windows/versioning.log$' \
     -e '^[+~] file Velkor/.*/started.txt$' -e '^~ file Velkor/Games/Tunnel/VGOSETUP.INI$' >"$WORK/again.diff"
 [ -s "$WORK/again.diff" ] && fail "a second install changed: $(cat "$WORK/again.diff")"
 [ "$(entries)" = 1 ] || fail "$(entries) uninstall entries after a second install"
-install 0 moved /S "/TRUSTED=$site" '/D=C:\Velkor Client'
+# NSIS takes /D= only unquoted, and Wine quotes an argument with blanks.
+install 0 moved /S "/TRUSTED=$site" '/D=C:\VelkorClient'
 [ -e "$drive/$app" ] && fail "the earlier folder $app is still there"
-[ -f "$drive/Velkor Client/NPvkchk.dll" ] || fail "nothing in C:\\Velkor Client"
-[ "$(value "$key" Path)" = 'C:\Velkor Client\NPvkchk.dll' ] || fail "Path does not follow /D="
+[ -f "$drive/VelkorClient/NPvkchk.dll" ] || fail "nothing in C:\\VelkorClient"
+[ "$(value "$key" Path)" = 'C:\VelkorClient\NPvkchk.dll' ] || fail "Path does not follow /D="
 [ "$(entries)" = 1 ] || fail "$(entries) uninstall entries after an install elsewhere"
-install 0 back /S "/TRUSTED=$site" "/D=$dir"
-[ -e "$drive/Velkor Client" ] && fail "C:\\Velkor Client is still there"
+uninstall_quietly
+[ -e "$drive/VelkorClient" ] && fail "C:\\VelkorClient is still there after the uninstall"
+install 0 back /S "/TRUSTED=$site"
+[ -f "$drive/$app/NPvkchk.dll" ] || fail "a fresh install did not go to the default folder"
 
 # 5. Refused: origins the plug-in would not take, and the System Components'
 # own folder. Nothing changes, and the setup says why.

@@ -240,6 +240,10 @@ FunctionEnd
     Delete "${dir}\setup.log"
     Delete "${dir}\uninstall.exe"
     RMDir "${dir}"
+    ; The vendor's folder too, when this setup made it: only the default's.
+    ${If} "${dir}" == "${DEFAULT_DIR}"
+        RMDir "$PROGRAMFILES32\Velkor Games Online"
+    ${EndIf}
 !macroend
 
 Section "Client"
@@ -319,9 +323,6 @@ Section "Uninstall"
         Abort
     ${EndIf}
     !insertmacro RemoveFiles "$INSTDIR"
-    ${If} "$INSTDIR" == "${DEFAULT_DIR}"
-        RMDir "$PROGRAMFILES32\Velkor Games Online"
-    ${EndIf}
 
     DeleteRegKey HKLM "${PLUGIN_KEY}"
     DeleteRegKey /ifnosubkeys /ifnovalues HKLM "${PLUGINS_KEY}"
