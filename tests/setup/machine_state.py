@@ -82,7 +82,8 @@ def diff(before_path, after_path):
             lines.append("- value %s %s" % (key, value))
         for value in sorted(set(a.get(key, [])) - set(b.get(key, []))):
             lines.append("+ value %s %s" % (key, value))
-    print("\n".join(lines))
+    if lines:
+        print("\n".join(lines))
 
 
 if __name__ == "__main__":
