@@ -15,6 +15,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$WORK" && mkdir -p "$WORK"
 cleanup() {
     stop_server
+    [ -n "${silent_pid:-}" ] && kill "$silent_pid" 2>/dev/null
     sh "$vk_top/cmake/testbed.sh" down "$bed" "$loader" >/dev/null 2>&1
 }
 trap cleanup EXIT
@@ -184,11 +185,32 @@ has "$WORK/refused.out" "is the System Components' folder"
 [ -e "$drive/Velkor/System/NPvkchk.dll" ] && fail "the setup wrote into SystemPath"
 [ "$(value "$trust" TrustedServers)" = "$site" ] || fail "a refused setup changed TrustedServers"
 
-# The stand-in still finds it, and vkupdate runs, before the uninstall.
+# 6. A browser holding the plug-in (the stand-in, waiting on a server that
+# never answers): the uninstaller stops with everything in place, and a
+# setup over it fails rather than report an install it did not make.
+python3 "$vk_top/tests/e2e/hostile_server.py" "$WORK/silent.port" &
+silent_pid=$!
+wait_for_file "$WORK/silent.port" 10 || fail "the silent server did not start"
+"$WINE_RUN" "$BIN/vkbrowse.exe" --timeout 120 "$dir\NPvkchk.dll" \
+    "http://127.0.0.1:$(cat "$WORK/silent.port")/silent/" >"$WORK/holding.transcript" 2>&1 &
+holder=$!
+wait_for_file "$WORK/holding.transcript" 30
+snapshot holding
+wine "$BIN/vkrunjob.exe" "$(value "$uninstall_key" QuietUninstallString)" >/dev/null
+[ $? = 2 ] || fail "the uninstaller did not stop while the plug-in was held"
+install 2 held /S "/TRUSTED=$site"
+has "$WORK/held.out" "A running browser holding NPvkchk.dll keeps it"
+snapshot held
+changes holding held >"$WORK/held.diff"
+[ -s "$WORK/held.diff" ] && fail "a held plug-in, uninstall and setup changed: $(cat "$WORK/held.diff")"
+kill "$holder" "$silent_pid" 2>/dev/null
+wait "$holder" "$silent_pid" 2>/dev/null
+
+# The stand-in still finds it before the uninstall.
 browse_found
 snapshot kept
 
-# 6. The uninstaller takes away exactly what the setup wrote; the components
+# 7. The uninstaller takes away exactly what the setup wrote; the components
 # key, VELKORGO.INI, the log, the games and what they recorded stay.
 uninstall_quietly
 snapshot removed
@@ -200,7 +222,7 @@ diff -u "$WORK/expected.diff" "$WORK/removed.diff" >"$WORK/uninstall.diff" ||
 value "$components_key" SystemPath | grep -qx 'C:\\Velkor\\System' || fail "the components key is gone"
 find "$drive/users" -path '*/Temp/*' -type f | grep . && fail "files are left in TEMP after the restart"
 
-# 7. Without the System Components: installed all the same, and said so; the
+# 8. Without the System Components: installed all the same, and said so; the
 # uninstall then leaves no vendor key at all.
 wine reg delete 'HKLM\Software\Velkor Games Online' /f /reg:32 >/dev/null
 snapshot bare

@@ -60,6 +60,16 @@ Var Notes     ; what the setup has to tell, also for a silent run
     Call WriteStdOut
 !macroend
 
+; A setup that stops says why: a refusal has said it already; otherwise it
+; was a file that could not be written, NSIS's own message, which /S hides.
+Var Refused
+Function .onInstFailed
+    ${If} $Refused == ""
+        Push "Not installed: a file in $INSTDIR could not be written. A running browser holding NPvkchk.dll keeps it; close the browsers and run the setup again."
+        Call WriteStdOut
+    ${EndIf}
+FunctionEnd
+
 Function WriteStdOut
     Exch $0
     Push $1
@@ -256,6 +266,7 @@ Section "Client"
         GetFullPathName $2 "$0\."
         ${If} $2 == $INSTDIR
             !insertmacro Tell "$INSTDIR is the System Components' folder; choose another with /D=."
+            StrCpy $Refused 1
             SetErrorLevel 2
             Abort
         ${EndIf}
@@ -317,8 +328,11 @@ Section "Uninstall"
     ; A browser holding the plug-in keeps it: stop before anything is gone.
     Delete "$INSTDIR\NPvkchk.dll"
     ${If} ${FileExists} "$INSTDIR\NPvkchk.dll"
-        DetailPrint "$INSTDIR\NPvkchk.dll is in use"
-        MessageBox MB_OK|MB_ICONSTOP "The plug-in is in use. Close every browser window and run the uninstaller again." /SD IDOK
+        ; Silent, the exit status says it: the copy NSIS runs from TEMP has no
+        ; standard output.
+        StrCpy $0 "Not removed: $INSTDIR\NPvkchk.dll is in use. Close the browsers and run the uninstaller again."
+        DetailPrint "$0"
+        MessageBox MB_OK|MB_ICONSTOP "$0" /SD IDOK
         SetErrorLevel 2
         Abort
     ${EndIf}
