@@ -26,7 +26,7 @@ failures=0
 fail() { printf 'FAILED: %s\n' "$*"; failures=$((failures + 1)); }
 has() { grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") lacks: $2"; }
 lacks() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") should not hold: $2"; }
-wine() { "$WINE_RUN" "$@" 2>>"$WORK/wine.err" | tr -d '\r'; }
+wine() { "$WINE_RUN" "$@" 2>>"$WORK/wine.err" | tr -d '\r'; }  # its output; not its status
 
 app='Program Files (x86)/Velkor Games Online/Client'
 dir='C:\Program Files (x86)\Velkor Games Online\Client'
@@ -58,7 +58,7 @@ entries() {  # the uninstall entries of ours, in the 32-bit view
 uninstall_quietly() {  # the entry's own command line, waited for to its end
     quiet=$(value "$uninstall_key" QuietUninstallString)
     [ -n "$quiet" ] || { fail "no QuietUninstallString"; return; }
-    wine "$BIN/vkrunjob.exe" "$quiet" >/dev/null
+    "$WINE_RUN" "$BIN/vkrunjob.exe" "$quiet" >/dev/null 2>>"$WORK/wine.err"
     status=$?
     [ "$status" = 0 ] || fail "the uninstaller ($quiet) exited with $status"
     # What NSIS left for the next restart (its copy in TEMP) is done now.
@@ -196,7 +196,7 @@ wait_for_file "$WORK/silent.port" 10 || fail "the silent server did not start"
 holder=$!
 wait_for_file "$WORK/holding.transcript" 30
 snapshot holding
-wine "$BIN/vkrunjob.exe" "$(value "$uninstall_key" QuietUninstallString)" >/dev/null
+"$WINE_RUN" "$BIN/vkrunjob.exe" "$(value "$uninstall_key" QuietUninstallString)" >/dev/null 2>>"$WORK/wine.err"
 [ $? = 2 ] || fail "the uninstaller did not stop while the plug-in was held"
 install 2 held /S "/TRUSTED=$site"
 has "$WORK/held.out" "A running browser holding NPvkchk.dll keeps it"
