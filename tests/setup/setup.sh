@@ -130,7 +130,7 @@ has "$drive/Velkor/System/started.txt" "with command line: C:\\Velkor\\System\\v
 # setup starts, Blotball fails, so the summary shows all the same.
 "$WINE_RUN" "$drive/$app/vkupdate.exe" -s 2>>"$WORK/wine.err" &
 updater=$!
-if wine "$BIN/vkwindow.exe" wait "Velkor Update Utility" 60 >/dev/null; then
+if "$WINE_RUN" "$BIN/vkwindow.exe" wait "Velkor Update Utility" 60 >/dev/null 2>&1; then
     wine "$BIN/vkwindow.exe" texts "Velkor Update Utility" >"$WORK/summary.txt"
     wine "$BIN/vkwindow.exe" ok "Velkor Update Utility"
     has "$WORK/summary.txt" "Tunnel Runner"
