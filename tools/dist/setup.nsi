@@ -243,16 +243,18 @@ Function .onInit
 FunctionEnd
 
 ; The files of an installation in dir, as the uninstaller removes them.
+; An uninstaller run in place (_?=) cannot delete itself: it and its
+; folders go at the next restart.
 !macro RemoveFiles dir
     Delete "${dir}\NPvkchk.dll"
     Delete "${dir}\vkupdate.exe"
     Delete "${dir}\README.txt"
     Delete "${dir}\setup.log"
-    Delete "${dir}\uninstall.exe"
-    RMDir "${dir}"
+    Delete /REBOOTOK "${dir}\uninstall.exe"
+    RMDir /REBOOTOK "${dir}"
     ; The vendor's folder too, when this setup made it: only the default's.
     ${If} "${dir}" == "${DEFAULT_DIR}"
-        RMDir "$PROGRAMFILES32\Velkor Games Online"
+        RMDir /REBOOTOK "$PROGRAMFILES32\Velkor Games Online"
     ${EndIf}
 !macroend
 
