@@ -2,6 +2,8 @@
 // an address: resolved as a browser would, or refused, never half-read.
 #include <doctest/doctest.h>
 
+#include "page.h"
+#include "plugin_types.h"
 #include "url.h"
 
 TEST_CASE("references resolve as a browser resolves them; odd addresses are refused")
@@ -29,4 +31,39 @@ TEST_CASE("references resolve as a browser resolves them; odd addresses are refu
         CHECK_FALSE_MESSAGE(parseHttpUrl(bad, url), bad);
     REQUIRE(parseHttpUrl("HTTPS://H:8443/p?q#f", url));
     CHECK((url.host == L"H" && url.port == 8443 && url.path == L"/p?q" && url.secure));
+}
+
+TEST_CASE("a library's MIMEType list serves a type named in it, in any case")
+{
+    struct {
+        const char* list;
+        const char* type;
+        bool serves;
+    } const cases[] = {
+        {"application/x-velkor-versioning", "application/x-velkor-versioning", true},
+        {"application/x-velkor-versioning", "Application/X-Velkor-Versioning", true},
+        {"application/x-other|application/x-velkor-versioning", "application/x-velkor-versioning", true},
+        {"application/x-velkor-versioning|application/x-other", "application/x-other", true},
+        {"application/x-velkor-versioning-old", "application/x-velkor-versioning", false},  // a longer name
+        {"application/x-velkor", "application/x-velkor-versioning", false},                // a shorter one
+        {"application/x-other||", "application/x-velkor-versioning", false},
+        {"", "application/x-velkor-versioning", false},
+        {"|", "", false},  // an empty type is served by nobody
+    };
+    for (const auto& c : cases)
+        CHECK_MESSAGE(typeListServes(c.list, c.type) == c.serves, c.list, " / ", c.type);
+    for (const char* name : {"NPvkchk.dll", "npother.DLL", "np.dll"})
+        CHECK_MESSAGE(isPluginFileName(name), name);
+    for (const char* name : {"vkchk.dll", "NPvkchk.dll.bak", "npvkchk.dl", "Np"})
+        CHECK_FALSE_MESSAGE(isPluginFileName(name), name);
+}
+
+TEST_CASE("without a type to look for, the first embed that names one is taken")
+{
+    Embed embed;
+    REQUIRE(findEmbed("<embed src=a><EMBED SRC=b TYPE='Application/X-Velkor-Versioning'><embed type=c>", "",
+                      embed));
+    CHECK(embed.value("src") == "b");
+    CHECK(embed.value("type") == "Application/X-Velkor-Versioning");
+    CHECK_FALSE(findEmbed("<embed src=a><embedded type=b>", "", embed));
 }

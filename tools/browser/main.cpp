@@ -8,8 +8,11 @@
 
 static int usage()
 {
-    fputs("usage: vkbrowse [options] PLUGIN.dll URL\n"
+    fputs("usage: vkbrowse [options] [PLUGIN.dll] URL\n"
           "  URL is a page that embeds the plug-in's type, or content of that type.\n"
+          "  Without PLUGIN.dll, the library for the page's type is looked for in the\n"
+          "  Plugins folder beside vkbrowse.exe, then in the MozillaPlugins registrations\n"
+          "  of HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE (--type: for that type).\n"
           "  --chunk N        deliver streams in NPP_Write calls of at most N bytes (4096)\n"
           "  --follow-self    fetch \"_self\" navigations and stream them to the instance\n"
           "  --show           show the page window (hidden by default)\n"
@@ -90,9 +93,10 @@ int main(int argc, char** argv)
             options.timeoutSeconds = int(value);
         }
     }
-    if (argc - i != 2)
+    if (argc - i == 2)
+        options.pluginPath = argv[i++];
+    else if (argc - i != 1)
         return usage();
-    options.pluginPath = argv[i];
-    options.pageUrl = argv[i + 1];
+    options.pageUrl = argv[i];
     return runBrowser(options);
 }

@@ -70,7 +70,8 @@ bool findEmbed(const std::string& html, const std::string& mimeType, Embed& embe
             continue;  // <embedded> and the like
         Embed found;
         readAttributes(html, pos, found);
-        if (lower(found.value("type")) == wanted) {
+        std::string type = lower(found.value("type"));
+        if (wanted.empty() ? !type.empty() : type == wanted) {
             embed = found;
             return true;
         }

@@ -12,5 +12,6 @@ struct Embed {
     std::string value(const std::string& name) const;
 };
 
-// Returns false when the page has no <embed> of that type.
+// Returns false when the page has no <embed> of that type. An empty
+// mimeType takes the first <embed> that names a type.
 bool findEmbed(const std::string& html, const std::string& mimeType, Embed& embed);

@@ -9,7 +9,9 @@
 #include "allocator.h"
 #include "http.h"
 #include "page.h"
+#include "plugin_discovery.h"
 #include "plugin_module.h"
+#include "plugin_types.h"
 #include "session.h"
 #include "transcript.h"
 #include "url.h"
@@ -42,6 +44,20 @@ static int dimension(const std::string& text, int fallback)
     return value > 0 && value < 4000 ? value : fallback;
 }
 
+// With no plug-in named, the page says what it needs: its own type, unless
+// it is HTML, or else the type of its first <embed> that names one.
+static bool pageType(const HttpAnswer& page, std::string& type)
+{
+    Embed first;
+    if (!page.contentType.empty() && !sameType(page.contentType, "text/html"))
+        type = page.contentType;
+    else if (findEmbed(page.body, "", first))
+        type = first.value("type");
+    else
+        session.failures.push_back("the page embeds no content with a type");
+    return !type.empty();
+}
+
 // Opens the page: the content's address, the instance mode and arguments.
 static bool openPage(std::string& contentUrl, uint16_t& mode, Embed& embed)
 {
@@ -65,6 +81,8 @@ static bool openPage(std::string& contentUrl, uint16_t& mode, Embed& embed)
     }
     // The page's own addresses are relative to where it was found.
     session.pageUrl = address;
+    if (session.mimeType.empty() && !pageType(page, session.mimeType))
+        return false;
     if (page.contentType == session.mimeType) {
         // Content of the plug-in's type opened directly: a full-page instance.
         mode = NP_FULL;
@@ -110,14 +128,14 @@ static void report()
 }
 
 // Registers the plug-in from its version resource, as a browser does
-// when it starts.
+// when it starts. A plug-in found for the page's type keeps that type.
 static bool registerPlugin(const BrowserOptions& options)
 {
     std::string error;
-    session.mimeType = options.mimeType;
-    if (!session.mimeType.empty()) {
+    if (!options.mimeType.empty()) {
         transcriptNote("MIME type given on the command line: " + quoted(session.mimeType));
-    } else if (!readVersionString(options.pluginPath, "MIMEType", session.mimeType, error)) {
+    } else if (session.mimeType.empty() &&
+               !readVersionString(options.pluginPath, "MIMEType", session.mimeType, error)) {
         transcriptNote("cannot register the plug-in: " + error);
         return false;
     }
@@ -232,22 +250,36 @@ int runBrowser(const BrowserOptions& options)
 {
     session.options = options;
     session.pageUrl = options.pageUrl;
-    if (!registerPlugin(options))
+    session.mimeType = options.mimeType;
+    std::string contentUrl;
+    uint16_t mode = NP_EMBED;
+    Embed embed;
+    bool pageOpen = false;
+    std::string error;
+    if (options.pluginPath.empty()) {
+        // As a browser: the page first, then the plug-in for its type.
+        pageOpen = openPage(contentUrl, mode, embed);
+        if (!pageOpen) {
+            report();
+            return kExchangeFailed;
+        }
+        if (!findPluginForType(session.mimeType, session.options.pluginPath, error)) {
+            transcriptNote(error);
+            return kNoPlugin;
+        }
+    }
+    if (!registerPlugin(session.options))
         return kNoPlugin;
     PluginModule module;
-    std::string error;
-    if (!loadPluginModule(options.pluginPath, module, error)) {
+    if (!loadPluginModule(session.options.pluginPath, module, error)) {
         transcriptNote("cannot load the plug-in: " + error);
         return kNoPlugin;
     }
     if (!startPlugin(module))
         return kNoPlugin;
 
-    std::string contentUrl;
-    uint16_t mode = NP_EMBED;
-    Embed embed;
     Arguments arguments;
-    if (openPage(contentUrl, mode, embed) && session.plugin.newp) {
+    if ((pageOpen || openPage(contentUrl, mode, embed)) && session.plugin.newp) {
         arguments.fill(embed);
         createInstance(mode, arguments);
     }

@@ -1,0 +1,351 @@
+; The players' setup program: installs the plug-in and the updater, registers
+; the plug-in for browsers, sets the servers it trusts, and leaves an
+; uninstaller that takes away exactly what it put there. Everything in the
+; registry goes to the 32-bit view, where a 32-bit browser reads.
+;
+; Built by build_setup.sh: makensis -DVERSION=1.0.0.1 -DSITE=www.example.com
+;   -DSTAGE=<folder with NPvkchk.dll, vkupdate.exe, README.txt> -DOUTFILE=<exe>
+
+!include LogicLib.nsh
+!include FileFunc.nsh
+
+!define PRODUCT "Velkor Games Online Client"
+!define VENDOR "Velkor Games Online"
+!define PLUGIN_KEY "Software\MozillaPlugins\@velkorgames.com/vkchk"
+!define PLUGINS_KEY "Software\MozillaPlugins"
+!define VENDOR_KEY "Software\Velkor Games Online"
+!define TRUST_KEY "${VENDOR_KEY}\Versioning Plug-in"
+!define COMPONENTS_KEY "${VENDOR_KEY}\Velkor System Components"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VelkorGamesOnlineClient"
+!define DEFAULT_DIR "$PROGRAMFILES32\Velkor Games Online\Client"
+; The plug-in reads the list into a buffer of 256 characters.
+!define TRUSTED_MAX 255
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "${DEFAULT_DIR}"
+; A reinstall without /D= goes where the last one went.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+; A file in use (a browser holding the plug-in) fails the setup rather than
+; being skipped and reported as installed.
+AllowSkipFiles off
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${VENDOR}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${VENDOR}"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Var Trusted   ; the origins written to TrustedServers
+Var Notes     ; what the setup has to tell, also for a silent run
+
+; Text for whoever started the setup: its standard output when it has one
+; (a silent run from a command prompt with its output redirected, a
+; deployment tool), the details list, and setup.log.
+!macro Tell text
+    StrCpy $Notes "$Notes${text}$\r$\n"
+    DetailPrint "${text}"
+    Push "${text}"
+    Call WriteStdOut
+!macroend
+
+; A setup that stops says why: a refusal has said it already; otherwise it
+; was a file that could not be written, NSIS's own message, which /S hides.
+Var Refused
+Function .onInstFailed
+    ${If} $Refused == ""
+        Push "Not installed: a file in $INSTDIR could not be written. A running browser holding NPvkchk.dll keeps it; close the browsers and run the setup again."
+        Call WriteStdOut
+    ${EndIf}
+FunctionEnd
+
+Function WriteStdOut
+    Exch $0
+    Push $1
+    System::Call 'kernel32::GetStdHandle(i -11) p.r1'
+    ${If} $1 P<> 0
+    ${AndIf} $1 P<> -1
+        FileWrite $1 "$0$\r$\n"
+    ${EndIf}
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; Checks the origins in $Trusted: blank-separated http:// or https:// with a
+; host and at most a port after it, as the plug-in accepts them. Sets $R9 to
+; the reason when they are not.
+Function CheckOrigins
+    Push $0 ; position
+    Push $1 ; character
+    Push $2 ; the word so far
+    Push $3 ; words seen
+    StrCpy $R9 ""
+    StrLen $0 $Trusted
+    ${If} $0 > ${TRUSTED_MAX}
+        StrCpy $R9 "the list is longer than ${TRUSTED_MAX} characters"
+    ${EndIf}
+    StrCpy $0 0
+    StrCpy $2 ""
+    StrCpy $3 0
+    ${DoWhile} $R9 == ""
+        StrCpy $1 $Trusted 1 $0
+        IntOp $0 $0 + 1
+        ${If} $1 == " "
+        ${OrIf} $1 == ""
+            ${If} $2 != ""
+                IntOp $3 $3 + 1
+                Push $2
+                Call CheckOrigin
+            ${EndIf}
+            StrCpy $2 ""
+            ${IfThen} $1 == "" ${|} ${Break} ${|}
+        ${Else}
+            StrCpy $2 "$2$1"
+        ${EndIf}
+    ${Loop}
+    ${If} $R9 == ""
+    ${AndIf} $3 == 0
+        StrCpy $R9 "no origin given"
+    ${EndIf}
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; One origin from the stack: the scheme, a host, a port from 1 to 65535 or
+; none; nothing after it (no path, no user part).
+Function CheckOrigin
+    Exch $3 ; the origin
+    Push $4 ; what follows the scheme
+    Push $5 ; character
+    Push $6 ; the host
+    Push $7 ; the port, "" when none
+    Push $8
+    StrCpy $4 $3 7
+    StrCpy $5 $3 8
+    ${If} $4 == "http://"
+        StrCpy $4 $3 "" 7
+    ${ElseIf} $5 == "https://"
+        StrCpy $4 $3 "" 8
+    ${Else}
+        StrCpy $R9 "$3 is not an http:// or https:// origin"
+    ${EndIf}
+    StrCpy $6 ""
+    StrCpy $7 ""
+    StrCpy $8 0 ; 1 after the colon
+    ${DoWhile} $R9 == ""
+        StrCpy $5 $4 1
+        ${IfThen} $5 == "" ${|} ${Break} ${|}
+        StrCpy $4 $4 "" 1
+        ${If} $5 == "/"
+        ${OrIf} $5 == "@"
+        ${OrIf} $5 == "?"
+        ${OrIf} $5 == "#"
+        ${OrIf} $5 == "\"
+            StrCpy $R9 "$3 has more than a scheme, a host and a port"
+        ${ElseIf} $5 == ":"
+        ${AndIf} $8 == 0
+            StrCpy $8 1
+        ${ElseIf} $8 == 1
+            StrCpy $7 "$7$5"
+        ${Else}
+            StrCpy $6 "$6$5"
+        ${EndIf}
+    ${Loop}
+    ${If} $R9 == ""
+    ${AndIf} $6 == ""
+        StrCpy $R9 "$3 has no host"
+    ${EndIf}
+    ${If} $R9 == ""
+    ${AndIf} $8 == 1
+        ; Digits only: the number read back must be the text itself.
+        IntOp $5 $7 + 0
+        ${If} "$5" != "$7"
+        ${OrIf} $5 < 1
+        ${OrIf} $5 > 65535
+            StrCpy $R9 "$3 has a bad port"
+        ${EndIf}
+    ${EndIf}
+    Pop $8
+    Pop $7
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+FunctionEnd
+
+; /TRUSTED=VALUE from the parameters in $0 into $Trusted. The value runs to
+; the next blank, or is quoted: /TRUSTED="a b", or "/TRUSTED=a b" as
+; programs that quote each argument pass it. (GetOptions would end it at
+; the first "/" of "http://".)
+Function ReadTrustedSwitch
+    StrLen $2 $0
+    StrCpy $3 0
+    ${DoWhile} $3 < $2
+        StrCpy $4 $0 9 $3
+        ${If} $4 == "/TRUSTED="
+            StrCpy $5 " "
+            ${If} $3 > 0
+                IntOp $6 $3 - 1
+                StrCpy $6 $0 1 $6
+                ${IfThen} $6 == "$\"" ${|} StrCpy $5 "$\"" ${|}
+            ${EndIf}
+            IntOp $3 $3 + 9
+            StrCpy $4 $0 "" $3
+            StrCpy $6 $4 1
+            ${If} $5 == " "
+            ${AndIf} $6 == "$\""
+                StrCpy $5 "$\""
+                StrCpy $4 $4 "" 1
+            ${EndIf}
+            StrCpy $Trusted ""
+            ${Do}
+                StrCpy $6 $4 1
+                ${If} $6 == ""
+                ${OrIf} $6 == $5
+                    ${Break}
+                ${EndIf}
+                StrCpy $Trusted "$Trusted$6"
+                StrCpy $4 $4 "" 1
+            ${Loop}
+            Return
+        ${EndIf}
+        IntOp $3 $3 + 1
+    ${Loop}
+FunctionEnd
+
+Function .onInit
+    SetRegView 32
+    StrCpy $Trusted "https://${SITE}"
+    ${GetParameters} $0
+    Call ReadTrustedSwitch
+    Call CheckOrigins
+    ${If} $R9 != ""
+        StrCpy $0 "/TRUSTED=: $R9. Give blank-separated origins such as https://${SITE} or http://host:8080."
+        Push $0
+        Call WriteStdOut
+        MessageBox MB_OK|MB_ICONSTOP "$0" /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+FunctionEnd
+
+; The files of an installation in dir, as the uninstaller removes them.
+; An uninstaller run in place (_?=) cannot delete itself: it and its
+; folders go at the next restart.
+!macro RemoveFiles dir
+    Delete "${dir}\NPvkchk.dll"
+    Delete "${dir}\vkupdate.exe"
+    Delete "${dir}\README.txt"
+    Delete "${dir}\setup.log"
+    Delete /REBOOTOK "${dir}\uninstall.exe"
+    RMDir /REBOOTOK "${dir}"
+    ; The vendor's folder too, when this setup made it: only the default's.
+    ${If} "${dir}" == "${DEFAULT_DIR}"
+        RMDir /REBOOTOK "$PROGRAMFILES32\Velkor Games Online"
+    ${EndIf}
+!macroend
+
+Section "Client"
+    SetRegView 32
+    ; vkupdate.exe of the System Components may live in SystemPath; this
+    ; setup must not replace it, nor take it away when uninstalled.
+    ReadRegStr $0 HKLM "${COMPONENTS_KEY}" "SystemPath"
+    ReadRegStr $1 HKLM "${COMPONENTS_KEY}" "PlugInPath"
+    ${If} $0 != ""
+        GetFullPathName $2 "$0\."
+        ${If} $2 == $INSTDIR
+            !insertmacro Tell "$INSTDIR is the System Components' folder; choose another with /D=."
+            StrCpy $Refused 1
+            SetErrorLevel 2
+            Abort
+        ${EndIf}
+    ${EndIf}
+
+    ; Installed elsewhere before: the old files go, so one installation remains.
+    ReadRegStr $2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $2 != ""
+    ${AndIf} $2 != $INSTDIR
+        DetailPrint "Removing the earlier installation in $2"
+        !insertmacro RemoveFiles "$2"
+    ${EndIf}
+
+    SetOutPath "$INSTDIR"
+    SetOverwrite on
+    File "${STAGE}/NPvkchk.dll"
+    File "${STAGE}/vkupdate.exe"
+    File "${STAGE}/README.txt"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    WriteRegStr HKLM "${PLUGIN_KEY}" "Path" "$INSTDIR\NPvkchk.dll"
+    WriteRegStr HKLM "${PLUGIN_KEY}" "Description" "Velkor Versioning"
+    WriteRegStr HKLM "${PLUGIN_KEY}" "ProductName" "Velkor Versioning Plugin"
+    WriteRegStr HKLM "${PLUGIN_KEY}" "Vendor" "${VENDOR}"
+    WriteRegStr HKLM "${PLUGIN_KEY}" "Version" "${VERSION}"
+
+    WriteRegStr HKLM "${TRUST_KEY}" "TrustedServers" "$Trusted"
+
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${VENDOR}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+    !insertmacro Tell "${PRODUCT} ${VERSION} installed in $INSTDIR"
+    !insertmacro Tell "Trusted servers: $Trusted"
+    ${If} $0 == ""
+    ${OrIf} $1 == ""
+        !insertmacro Tell "The System Components are not installed (HKEY_LOCAL_MACHINE\${COMPONENTS_KEY} with SystemPath and PlugInPath): the plug-in will not work until they are."
+        MessageBox MB_OK|MB_ICONEXCLAMATION "The Velkor System Components are not installed on this computer. The plug-in is installed, but it will not work until they are." /SD IDOK
+    ${EndIf}
+    FileOpen $3 "$INSTDIR\setup.log" w
+    FileWrite $3 "$Notes"
+    FileClose $3
+
+    ${GetSize} "$INSTDIR" "/S=0K" $4 $5 $6
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $4
+SectionEnd
+
+Function un.onInit
+    SetRegView 32
+FunctionEnd
+
+Section "Uninstall"
+    SetRegView 32
+    ; A browser holding the plug-in keeps it: stop before anything is gone.
+    Delete "$INSTDIR\NPvkchk.dll"
+    ${If} ${FileExists} "$INSTDIR\NPvkchk.dll"
+        ; Silent, the exit status says it: the copy NSIS runs from TEMP has no
+        ; standard output.
+        StrCpy $0 "Not removed: $INSTDIR\NPvkchk.dll is in use. Close the browsers and run the uninstaller again."
+        DetailPrint "$0"
+        MessageBox MB_OK|MB_ICONSTOP "$0" /SD IDOK
+        SetErrorLevel 2
+        Abort
+    ${EndIf}
+    !insertmacro RemoveFiles "$INSTDIR"
+
+    DeleteRegKey HKLM "${PLUGIN_KEY}"
+    DeleteRegKey /ifnosubkeys /ifnovalues HKLM "${PLUGINS_KEY}"
+    DeleteRegValue HKLM "${TRUST_KEY}" "TrustedServers"
+    DeleteRegKey /ifnosubkeys /ifnovalues HKLM "${TRUST_KEY}"
+    ; The System Components' key lives under it: the vendor key stays then.
+    DeleteRegKey /ifnosubkeys /ifnovalues HKLM "${VENDOR_KEY}"
+    ; Last, so that the entry is gone only once everything else is.
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
