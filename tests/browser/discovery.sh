@@ -36,9 +36,10 @@ run() {  # run STATUS PROGRAM ARGUMENTS...
     [ "$status" = "$want" ] || fail "$* exited with $status, expected $want"
 }
 
-sh "$vk_top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" "$bits" || exit 1
 start_server discovery || exit 1
 site=http://127.0.0.1:$port
+sh "$vk_top/tools/sample/install.sh" --trusted "$site" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" \
+    "$bits" || exit 1
 # A page of a type no library serves, from a plain server.
 mkdir -p "$WORK/pages"
 echo '<html><body><embed src="x.nobody" type="application/x-nobody"></body></html>' >"$WORK/pages/nobody.html"

@@ -67,7 +67,8 @@ uninstall_quietly() {  # the entry's own command line, waited for to its end
 
 sh "$vk_top/tools/dist/build_setup.sh" "$BIN" www.velkorgames.com "$WORK/older" 1.0.0.0 >/dev/null || exit 1
 older=$WORK/older/velkor-client-setup-1.0.0.0.exe
-sh "$vk_top/tools/sample/install.sh" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" 32 || exit 1
+# The setup writes the trusted list itself, and its uninstaller takes it away.
+sh "$vk_top/tools/sample/install.sh" --no-trusted "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" 32 || exit 1
 start_server server || exit 1
 site=http://127.0.0.1:$port
 snapshot before
