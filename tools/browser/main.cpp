@@ -1,5 +1,5 @@
 // vkbrowse: a stand-in for a browser of the Netscape plug-in interface 0.9,
-// enough of one to drive a plug-in through a real exchange over HTTP.
+// enough of one to drive a plug-in through a real exchange over HTTP or HTTPS.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
