@@ -1,14 +1,15 @@
 #!/bin/sh
-# setup.sh LOADER BIN SETUP WORK
+# setup.sh LOADER BIN SETUP WORK [BITS]
 # The setup program from nothing to a completed exchange and back, in a Wine
-# prefix of its own (WORK/bed) with the sample installation: a silent
+# prefix of its own (WORK/bed) with the sample installation and the lane's
+# programs of BITS bits (32, the default, as shipped, or 64): a silent
 # install, the browser stand-in finding the plug-in through its
 # registration, the installed updater's pass, installs over it, refused
 # switches, and the uninstaller. What the setup wrote is read from the
 # difference of the whole C: drive and registry before and after it
 # ($WORK/installed.diff); the uninstall must take away exactly that.
 set -u
-loader=$1 BIN=$2 setup=$3 WORK=$(realpath -m "$4")
+loader=$1 BIN=$2 setup=$3 WORK=$(realpath -m "$4") bits=${5:-32}
 bed=$WORK/bed
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/demo/lib.sh"
@@ -19,7 +20,7 @@ cleanup() {
     sh "$vk_top/cmake/testbed.sh" down "$bed" "$loader" >/dev/null 2>&1
 }
 trap cleanup EXIT
-sh "$vk_top/cmake/testbed.sh" up "$bed" "$loader" "$BIN/vkholddesktop.exe" 32 >"$WORK/bed.log" 2>&1
+sh "$vk_top/cmake/testbed.sh" up "$bed" "$loader" "$BIN/vkholddesktop.exe" "$bits" >"$WORK/bed.log" 2>&1
 case $? in 0) ;; 77) cat "$WORK/bed.log"; exit 77 ;; *) cat "$WORK/bed.log"; exit 1 ;; esac
 WINE_RUN=$bed/wine-run drive=$bed/prefix/drive_c
 failures=0
@@ -28,9 +29,14 @@ has() { grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") lacks: $2"; 
 lacks() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") should not hold: $2"; }
 wine() { "$WINE_RUN" "$@" 2>>"$WORK/wine.err" | tr -d '\r'; }  # its output; not its status
 
-app='Program Files (x86)/Velkor Games Online/Client'
-dir='C:\Program Files (x86)\Velkor Games Online\Client'
-wow='HKEY_LOCAL_MACHINE\Software\Wow6432Node'
+# Where a setup of this width puts its files and keys.
+if [ "$bits" = 64 ]; then
+    pf='Program Files' view='HKEY_LOCAL_MACHINE\Software'
+else
+    pf='Program Files (x86)' view='HKEY_LOCAL_MACHINE\Software\Wow6432Node'
+fi
+app="$pf/Velkor Games Online/Client"
+dir="C:\\$pf\\Velkor Games Online\\Client"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VelkorGamesOnlineClient'
 components_key='HKLM\Software\Velkor Games Online\Velkor System Components'
 
@@ -49,10 +55,10 @@ install() {
     status=$?
     [ "$status" = "$want" ] || fail "setup $* exited with $status, expected $want"
 }
-# value KEY NAME: a value in the 32-bit view, as reg query shows it.
-value() { wine reg query "$1" /v "$2" /reg:32 | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
-entries() {  # the uninstall entries of ours, in the 32-bit view
-    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:32 |
+# value KEY NAME: a value in the setup's registry view, as reg query shows it.
+value() { wine reg query "$1" /v "$2" /reg:$bits | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+entries() {  # the uninstall entries of ours, in the setup's view
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$bits |
         grep -c '^ *DisplayName *REG_SZ *Velkor Games Online Client$'
 }
 uninstall_quietly() {  # the entry's own command line, waited for to its end
@@ -68,7 +74,7 @@ uninstall_quietly() {  # the entry's own command line, waited for to its end
 sh "$vk_top/tools/dist/build_setup.sh" "$BIN" www.velkorgames.com "$WORK/older" 1.0.0.0 >/dev/null || exit 1
 older=$WORK/older/velkor-client-setup-1.0.0.0.exe
 # The setup writes the trusted list itself, and its uninstaller takes it away.
-sh "$vk_top/tools/sample/install.sh" --no-trusted "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" 32 || exit 1
+sh "$vk_top/tools/sample/install.sh" --no-trusted "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" "$bits" || exit 1
 start_server server || exit 1
 site=http://127.0.0.1:$port
 snapshot before
@@ -108,10 +114,10 @@ EOF
 size=$(value "$uninstall_key" EstimatedSize)
 kb=$(( ($(cat "$drive/$app/"* | wc -c) + 1023) / 1024 ))
 [ $((size)) -ge $((kb - 4)) ] && [ $((size)) -le $((kb + 4)) ] || fail "EstimatedSize $size, files $kb KB"
-# Everything in the 32-bit view; nothing outside the setup's own keys and folder.
-grep -v -F -e "+ file $app/" -e "+ dir  Program Files (x86)/Velkor Games Online" \
-    -e "$wow\\MozillaPlugins" -e "$wow\\Velkor Games Online\\Versioning Plug-in" \
-    -e "$wow\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelkorGamesOnlineClient" \
+# Everything in the setup's view; nothing outside its own keys and folder.
+grep -v -F -e "+ file $app/" -e "+ dir  $pf/Velkor Games Online" \
+    -e "$view\\MozillaPlugins" -e "$view\\Velkor Games Online\\Versioning Plug-in" \
+    -e "$view\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelkorGamesOnlineClient" \
     "$WORK/installed.diff" >"$WORK/unexpected.diff" && fail "the setup changed more: $(cat "$WORK/unexpected.diff")"
 
 # 2. The stand-in without a library finds the installed plug-in through its
@@ -120,7 +126,7 @@ browse_found() {
     "$WINE_RUN" "$BIN/vkbrowse.exe" "$site/irampart/" >"$WORK/browse.transcript" 2>&1
     status=$?
     [ "$status" = 0 ] || fail "vkbrowse exited with $status"
-    has "$WORK/browse.transcript" "plug-in for \"application/x-velkor-versioning\": $dir\\NPvkchk.dll, found through the registration HKEY_LOCAL_MACHINE\\Software\\MozillaPlugins\\@velkorgames.com/vkchk (32-bit view)"
+    has "$WORK/browse.transcript" "plug-in for \"application/x-velkor-versioning\": $dir\\NPvkchk.dll, found through the registration HKEY_LOCAL_MACHINE\\Software\\MozillaPlugins\\@velkorgames.com/vkchk ($bits-bit view)"
     has "$WORK/browse.transcript" "navigation: _top -> $site/irampart/index.html"
 }
 browse_found
@@ -225,7 +231,7 @@ find "$drive/users" -path '*/Temp/*' -type f | grep . && fail "files are left in
 
 # 8. Without the System Components: installed all the same, and said so; the
 # uninstall then leaves no vendor key at all.
-wine reg delete 'HKLM\Software\Velkor Games Online' /f /reg:32 >/dev/null
+wine reg delete 'HKLM\Software\Velkor Games Online' /f /reg:$bits >/dev/null
 snapshot bare
 install 0 bare /S "/TRUSTED=$site"
 has "$WORK/bare.out" "the plug-in will not work until they are"

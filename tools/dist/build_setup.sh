@@ -3,7 +3,10 @@
 # Makes OUT_DIR/velkor-client-setup-<version>.exe from the shipped files in
 # BIN and the operator's README, with https://SITE as the trusted server it
 # sets by default. The version is the plug-in's, from plugin/version.h
-# (VERSION stands in for it when the tests make an older setup).
+# (VERSION stands in for it when the tests make an older setup). The
+# setup's width is the files': 32 bits as shipped, 64 for the x86_64 build,
+# so that it writes the registry view and Program Files folder where a
+# browser of that width finds the plug-in.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$1 site=$2 out=$(realpath -m "$3")
@@ -24,6 +27,13 @@ for f in NPvkchk.dll vkupdate.exe; do
 done
 # Operators read it on Windows: CR LF line ends, whatever the checkout has.
 sed 's/\r*$/\r/' "$here/README.txt" >"$stage/README.txt"
+# The PE header's machine field: i386 or amd64.
+pe=$(od -An -tu4 -j60 -N4 "$stage/NPvkchk.dll" | tr -d ' ')
+case $(od -An -tx2 -j$((pe + 4)) -N2 "$stage/NPvkchk.dll" | tr -d ' ') in
+014c) width=32 ;;
+8664) width=64 ;;
+*) echo "build_setup: $bin/NPvkchk.dll is neither a 32- nor a 64-bit Windows library" >&2; exit 1 ;;
+esac
 exe=$out/velkor-client-setup-$version.exe
-makensis -V2 -DVERSION="$version" -DSITE="$site" -DSTAGE="$stage" -DOUTFILE="$exe" "$here/setup.nsi"
+makensis -V2 -DVERSION="$version" -DSITE="$site" -DSTAGE="$stage" -DOUTFILE="$exe" -DWIDTH=$width "$here/setup.nsi"
 rm -rf "$stage"

@@ -1,10 +1,25 @@
 ; The players' setup program: installs the plug-in and the updater, registers
 ; the plug-in for browsers, sets the servers it trusts, and leaves an
 ; uninstaller that takes away exactly what it put there. Everything in the
-; registry goes to the 32-bit view, where a 32-bit browser reads.
+; registry goes to the view of the setup's own width, where a browser of
+; that width reads: 32 bits, as shipped; WIDTH=64 makes a 64-bit setup of
+; the x86_64 build's files, which the tests run where 32-bit programs cannot.
 ;
 ; Built by build_setup.sh: makensis -DVERSION=1.0.0.1 -DSITE=www.example.com
 ;   -DSTAGE=<folder with NPvkchk.dll, vkupdate.exe, README.txt> -DOUTFILE=<exe>
+;   -DWIDTH=32|64
+
+!ifndef WIDTH
+    !define WIDTH 32
+!endif
+!if ${WIDTH} == 64
+    Target amd64-unicode
+    !define PROGRAM_FILES "$PROGRAMFILES64"
+!else if ${WIDTH} == 32
+    !define PROGRAM_FILES "$PROGRAMFILES32"
+!else
+    !error "WIDTH is 32 or 64, not ${WIDTH}"
+!endif
 
 !include LogicLib.nsh
 !include FileFunc.nsh
@@ -17,7 +32,7 @@
 !define TRUST_KEY "${VENDOR_KEY}\Versioning Plug-in"
 !define COMPONENTS_KEY "${VENDOR_KEY}\Velkor System Components"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VelkorGamesOnlineClient"
-!define DEFAULT_DIR "$PROGRAMFILES32\Velkor Games Online\Client"
+!define DEFAULT_DIR "${PROGRAM_FILES}\Velkor Games Online\Client"
 ; The plug-in reads the list into a buffer of 256 characters.
 !define TRUSTED_MAX 255
 
@@ -227,7 +242,7 @@ Function ReadTrustedSwitch
 FunctionEnd
 
 Function .onInit
-    SetRegView 32
+    SetRegView ${WIDTH}
     StrCpy $Trusted "https://${SITE}"
     ${GetParameters} $0
     Call ReadTrustedSwitch
@@ -254,12 +269,12 @@ FunctionEnd
     RMDir /REBOOTOK "${dir}"
     ; The vendor's folder too, when this setup made it: only the default's.
     ${If} "${dir}" == "${DEFAULT_DIR}"
-        RMDir /REBOOTOK "$PROGRAMFILES32\Velkor Games Online"
+        RMDir /REBOOTOK "${PROGRAM_FILES}\Velkor Games Online"
     ${EndIf}
 !macroend
 
 Section "Client"
-    SetRegView 32
+    SetRegView ${WIDTH}
     ; vkupdate.exe of the System Components may live in SystemPath; this
     ; setup must not replace it, nor take it away when uninstalled.
     ReadRegStr $0 HKLM "${COMPONENTS_KEY}" "SystemPath"
@@ -322,11 +337,11 @@ Section "Client"
 SectionEnd
 
 Function un.onInit
-    SetRegView 32
+    SetRegView ${WIDTH}
 FunctionEnd
 
 Section "Uninstall"
-    SetRegView 32
+    SetRegView ${WIDTH}
     ; A browser holding the plug-in keeps it: stop before anything is gone.
     Delete "$INSTDIR\NPvkchk.dll"
     ${If} ${FileExists} "$INSTDIR\NPvkchk.dll"
