@@ -54,11 +54,13 @@ cp "$here/VELKORGO.INI" "$windir/VELKORGO.INI"
 rm -f "$windir/versioning.log"
 chmod -R u+w "$root"
 
-# The plug-in's key is made anew, with the list or without it.
+# The plug-in's key is made anew, with the list or without it. Wine's
+# import deletes a "[-key]" in the 64-bit view whatever /reg: says, so the
+# old key goes first, in the view of the browser's width.
 plugin_key='HKEY_LOCAL_MACHINE\Software\Velkor Games Online\Versioning Plug-in'
+"$run" reg delete "$plugin_key" "/reg:$bits" /f >/dev/null 2>&1 || true
 {
     cat "$here/components.reg"
-    printf '\n[-%s]\n' "$plugin_key"
     if [ -n "$listed" ]; then
         printf '\n[%s]\n"TrustedServers"="%s"\n' "$plugin_key" \
             "$(printf '%s' "$trusted" | sed 's/\\/\\\\/g; s/"/\\"/g')"
