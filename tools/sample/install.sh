@@ -55,8 +55,8 @@ rm -f "$windir/versioning.log"
 chmod -R u+w "$root"
 
 # The plug-in's key is made anew, with the list or without it. Wine's
-# import deletes a "[-key]" in the 64-bit view whatever /reg: says, so the
-# old key goes first, in the view of the browser's width.
+# import leaves a "[-key]" of the 32-bit view in place, so the old key is
+# deleted first, in the view of the browser's width.
 plugin_key='HKEY_LOCAL_MACHINE\Software\Velkor Games Online\Versioning Plug-in'
 "$run" reg delete "$plugin_key" "/reg:$bits" /f >/dev/null 2>&1 || true
 {
