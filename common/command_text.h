@@ -13,6 +13,19 @@ inline char asciiLower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Compares at most count characters without regard to the case of ASCII
+// letters, stopping at the end of either text.
+inline bool sameIgnoringCase(const char* a, const char* b, size_t count)
+{
+    for (size_t i = 0; i < count; i++) {
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+        if (a[i] == '\0')
+            return true;
+    }
+    return true;
+}
+
 // Writes `directory\program arguments` into line (size bytes). An unquoted
 // program path with a blank lets Windows try its pieces in turn
 // (C:\Program.exe before C:\Program Files\...), so a blank or tab in the

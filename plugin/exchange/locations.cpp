@@ -13,19 +13,6 @@
 
 static const char kComponentsKey[] = "Software\\Velkor Games Online\\Velkor System Components";
 
-// Compares at most count characters without regard to the case of ASCII
-// letters, stopping at the end of either text.
-static bool sameIgnoringCase(const char* a, const char* b, size_t count)
-{
-    for (size_t i = 0; i < count; i++) {
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-        if (a[i] == '\0')
-            return true;
-    }
-    return true;
-}
-
 int initPaths(PluginInstance* This, const char* game)
 {
     logMessage("In initPaths; got %s\n", game);

@@ -11,12 +11,7 @@ enum { kHttpPort = 80, kHttpsPort = 443, kMaxPortDigits = 5 };
 static bool startsWithIgnoringCase(const char* text, size_t length, const char* prefix)
 {
     size_t count = strlen(prefix);
-    if (length < count)
-        return false;
-    for (size_t i = 0; i < count; i++)
-        if (asciiLower(text[i]) != prefix[i])
-            return false;
-    return true;
+    return length >= count && sameIgnoringCase(text, prefix, count);
 }
 
 static bool isHostCharacter(char c)
@@ -75,12 +70,8 @@ bool addressOrigin(const char* url, Origin* origin)
 
 bool sameOrigin(const Origin& a, const Origin& b)
 {
-    if (a.secure != b.secure || a.port != b.port || a.hostLength != b.hostLength)
-        return false;
-    for (size_t i = 0; i < a.hostLength; i++)
-        if (asciiLower(a.host[i]) != asciiLower(b.host[i]))
-            return false;
-    return true;
+    return a.secure == b.secure && a.port == b.port && a.hostLength == b.hostLength &&
+           sameIgnoringCase(a.host, b.host, a.hostLength);
 }
 
 const char* nextListEntry(const char** cursor, size_t* length)

@@ -255,8 +255,6 @@ TEST_CASE("the trusted server list, read as an instance is made, decides which s
         {kValue, list, "http://velkorgames.com/", "", {listed, stranger("http://velkorgames.com:80")}},
         {kValue, list, "https://velkorgames.com:8443/", "",
          {listed, stranger("https://velkorgames.com:8443")}},
-        {kValue, list, "http://127.0.0.1/", "", {listed, stranger("http://127.0.0.1:80")}},
-        {kValue, list, "http://127.0.0.1:8081/", "", {listed, stranger("http://127.0.0.1:8081")}},
         {kValue, list, "https://velkorgames.com:443443/", "", {listed, noAddress}},
         // a longer host is another host, wherever the listed one sits in it
         {kValue, list, "https://evil-velkorgames.com/", "",

@@ -6,13 +6,7 @@
 // length bytes at text against word, ASCII letters in any case.
 static bool sameWord(const char* text, size_t length, const std::string& word)
 {
-    if (length != word.size())
-        return false;
-    for (size_t i = 0; i < length; i++) {
-        if (asciiLower(text[i]) != asciiLower(word[i]))
-            return false;
-    }
-    return true;
+    return length == word.size() && sameIgnoringCase(text, word.c_str(), length);
 }
 
 bool sameType(const std::string& a, const std::string& b)
