@@ -60,19 +60,29 @@ up)
     stop
     rm -rf "$dir"
     mkdir -p "$dir"
+    # Another bed starting at the same moment may pick the same free number:
+    # the screen is ours only when our Xvfb holds its lock, else try the next.
     n=90
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    setsid Xvfb ":$n" -screen 0 1024x768x24 -dpi 96 -nolisten tcp </dev/null >/dev/null 2>&1 &
-    echo $! >"$dir/xvfb.pid"
-    tries=0
-    until [ -e "/tmp/.X11-unix/X$n" ]; do
-        tries=$((tries + 1))
-        if [ $tries -gt 100 ]; then
-            echo "Xvfb :$n did not start" >&2
-            exit 1
+    while :; do
+        while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+        setsid Xvfb ":$n" -screen 0 1024x768x24 -dpi 96 -nolisten tcp </dev/null >/dev/null 2>&1 &
+        xvfb=$!
+        tries=0
+        until [ -e "/tmp/.X11-unix/X$n" ] || ! kill -0 $xvfb 2>/dev/null; do
+            tries=$((tries + 1))
+            if [ $tries -gt 100 ]; then
+                echo "Xvfb :$n did not start" >&2
+                exit 1
+            fi
+            sleep 0.1
+        done
+        if kill -0 $xvfb 2>/dev/null && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = $xvfb ]; then
+            break
         fi
-        sleep 0.1
+        kill $xvfb 2>/dev/null
+        n=$((n + 1))
     done
+    echo $xvfb >"$dir/xvfb.pid"
     echo ":$n" >"$dir/display"
     export DISPLAY=":$n"
     # The server's standard streams go nowhere, or ctest would wait for it.
