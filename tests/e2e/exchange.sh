@@ -182,9 +182,10 @@ nginx)  # The reference server behind nginx, over HTTPS with a certificate
     same_transcript "$WORK/irampart.direct" "$WORK/irampart.proxy"
     has "$WORK/tinyproxy.log" "CONNECT 127.0.0.1:$tls" ;;
 certificates)  # A chain from a CA of the test's own, which this Wine alone
-    # trusts, through nginx: the whole chain completes without --insecure;
-    # each mistake an operator can make with it is named, nothing is posted,
-    # and the refused server is sent no request at all.
+    # trusts, through nginx with HTTP/2 on as operators set it: the whole
+    # chain completes without --insecure; each mistake an operator can make
+    # with it is named, nothing is posted, and the refused server is sent no
+    # request at all.
     . "$(dirname "$0")/front_servers.sh"
     . "$(dirname "$0")/test_ca.sh"
     trap 'stop_server; stop_front' EXIT
@@ -205,7 +206,7 @@ selfsigned|selfsigned||is from an unknown authority (--insecure accepts it)"
         eval "port_$which=$1"
         servers="$servers
     server {
-        listen 127.0.0.1:$1 ssl;
+        listen 127.0.0.1:$1 ssl http2;
         access_log $WORK/nginx/$which.log;
         ssl_certificate $WORK/ca/$which.sent;
         ssl_certificate_key $WORK/ca/$pem.key;
