@@ -21,15 +21,19 @@ static DWORD left(DWORD deadline)
     return int32_t(rest) > 0 ? rest : 0;
 }
 
-// Waits until the socket can be read (or written), until the deadline.
-static bool ready(SOCKET s, bool writing, DWORD deadline)
+// Waits until the socket can be read, or its connect has ended (Windows
+// tells a failed connect in the exception set), until the deadline.
+static bool ready(SOCKET s, bool connecting, DWORD deadline)
 {
-    fd_set set;
+    fd_set set, failed;
     FD_ZERO(&set);
     FD_SET(s, &set);
+    FD_ZERO(&failed);
+    FD_SET(s, &failed);
     DWORD rest = left(deadline);
     timeval wait = {long(rest / 1000), long(rest % 1000) * 1000};
-    return select(0, writing ? nullptr : &set, writing ? &set : nullptr, nullptr, &wait) == 1;
+    return select(0, connecting ? nullptr : &set, connecting ? &set : nullptr, connecting ? &failed : nullptr,
+                  &wait) > 0;
 }
 
 static bool sendAll(SOCKET s, const char* data, size_t size)
@@ -103,7 +107,9 @@ static std::string proxyFor(const std::string& proxy)
     return named.find_first_of("=; ") == std::string::npos ? named : "";
 }
 
-static SOCKET open(const std::string& host, unsigned short port, const std::string& proxy, DWORD deadline)
+// A connection to the server, through the proxy's CONNECT where the exchange
+// used a proxy.
+static SOCKET reach(const std::string& host, unsigned short port, const std::string& proxy, DWORD deadline)
 {
     std::string via = proxyFor(proxy);
     if (via.empty())
@@ -123,8 +129,8 @@ static SOCKET open(const std::string& host, unsigned short port, const std::stri
     while (answer.find("\r\n\r\n") == std::string::npos && answer.size() < 16384)
         if (!receive(s, answer, deadline))
             break;
-    bool through = answer.size() > 12 && answer.compare(0, 7, "HTTP/1.") == 0 && answer.compare(8, 4, " 200") == 0 &&
-                   (answer[12] == ' ' || answer[12] == '\r') &&
+    bool through = answer.size() > 12 && answer.compare(0, 7, "HTTP/1.") == 0 &&
+                   answer.compare(8, 4, " 200") == 0 && (answer[12] == ' ' || answer[12] == '\r') &&
                    answer.find("\r\n\r\n") + 4 == answer.size();
     if (!through) {
         closesocket(s);
@@ -145,6 +151,8 @@ static SECURITY_STATUS handshake(SOCKET s, CredHandle* credentials, CtxtHandle* 
     bool first = true;
     SECURITY_STATUS status = SEC_I_CONTINUE_NEEDED;
     while (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_INCOMPLETE_MESSAGE) {
+        if (left(deadline) == 0)
+            return SEC_E_INTERNAL_ERROR;
         if (!first && (in.empty() || status == SEC_E_INCOMPLETE_MESSAGE) && !receive(s, in, deadline))
             return SEC_E_INTERNAL_ERROR;
         SecBuffer inBuffers[2] = {{ULONG(in.size()), SECBUFFER_TOKEN, in.empty() ? nullptr : &in[0]},
@@ -186,7 +194,7 @@ const CERT_CONTEXT* serverCertificate(const HttpUrl& url, const std::string& pro
     wanted.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
     CredHandle credentials;
     CtxtHandle context;
-    SOCKET s = open(host, url.port, proxy, deadline);
+    SOCKET s = reach(host, url.port, proxy, deadline);
     if (s != INVALID_SOCKET &&
         AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
                                   &wanted, nullptr, nullptr, &credentials, nullptr) == SEC_E_OK) {
