@@ -1,12 +1,17 @@
 // Why a server's certificate was refused. Wine's WinHTTP reports every
-// refusal as a failed TLS handshake, Windows' as flags: either way the
-// certificate is fetched again with the checks off, by a HEAD request that
-// carries nothing of the exchange, and checked here as the system would.
+// refusal as a failed TLS channel, Windows' as flags: either way the
+// certificate is taken by a handshake of its own (tls_look.cpp) and its chain
+// read here. The chain's trust status comes first: Wine's SSL policy check
+// passes a chain that does not reach a root, which is the commonest mistake.
 #include <windows.h>
 #include <wincrypt.h>
-#include <winhttp.h>
 
 #include "http.h"
+
+static bool numericHost(const std::wstring& host)
+{
+    return !host.empty() && (host.find_first_not_of(L"0123456789.") == std::wstring::npos || host[0] == L'[');
+}
 
 static std::string verdict(const CERT_CONTEXT* certificate, const std::wstring& host)
 {
@@ -16,6 +21,9 @@ static std::string verdict(const CERT_CONTEXT* certificate, const std::wstring& 
     if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, 0,
                                  nullptr, &chain))
         return "its chain could not be built";
+    DWORD trust = chain->TrustStatus.dwErrorStatus;
+    bool leafOutOfDate = chain->cChain && chain->rgpChain[0]->cElement &&
+                         (chain->rgpChain[0]->rgpElement[0]->TrustStatus.dwErrorStatus & CERT_TRUST_IS_NOT_TIME_VALID);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
@@ -28,10 +36,25 @@ static std::string verdict(const CERT_CONTEXT* certificate, const std::wstring& 
     CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status);
     CertFreeCertificateChain(chain);
     std::string insecure = " (--insecure accepts it)";
+    if (trust & CERT_TRUST_IS_UNTRUSTED_ROOT)
+        return "is from an unknown authority" + insecure;
+    if (trust & CERT_TRUST_IS_PARTIAL_CHAIN)
+        return "does not link to a trusted authority: the server may not be sending its intermediate "
+               "certificates, or its authority is unknown" + insecure;
+    if (trust & CERT_TRUST_IS_NOT_TIME_VALID)
+        return (leafOutOfDate ? "has expired or is not yet valid"
+                              : "links through a certificate that has expired or is not yet valid") + insecure;
+    if (status.dwError == DWORD(CERT_E_CN_NO_MATCH))
+        return "is for another name" +
+               std::string(numericHost(host) ? " (Wine and older Windows match a certificate's DNS names "
+                                               "only, never its IP addresses: address the server by a DNS name "
+                                               "that its certificate gives)"
+                                             : "") + insecure;
+    if (trust & CERT_TRUST_IS_REVOKED)
+        return "is revoked";
     switch (status.dwError) {
     case DWORD(CERT_E_UNTRUSTEDROOT):
     case DWORD(CERT_E_CHAINING): return "is from an unknown authority" + insecure;
-    case DWORD(CERT_E_CN_NO_MATCH): return "is for another name" + insecure;
     case DWORD(CERT_E_EXPIRED): return "has expired or is not yet valid" + insecure;
     case DWORD(CERT_E_WRONG_USAGE): return "is not for a server" + insecure;
     case DWORD(CERT_E_REVOKED): return "is revoked";
@@ -40,27 +63,12 @@ static std::string verdict(const CERT_CONTEXT* certificate, const std::wstring& 
     return "is refused by the system's checks";
 }
 
-std::string refusedCertificate(void* checker, const HttpUrl& url, int timeoutMilliseconds)
+std::string refusedCertificate(const HttpUrl& url, const std::string& proxy, int timeoutMilliseconds)
 {
-    std::string reason = "the TLS handshake failed, and the certificate could not be had for a closer look";
-    HINTERNET connection = WinHttpConnect(checker, url.host.c_str(), url.port, 0);
-    HINTERNET request = connection ? WinHttpOpenRequest(connection, L"HEAD", url.path.c_str(), nullptr,
-                                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                        WINHTTP_FLAG_SECURE)
-                                   : nullptr;
-    DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
-                   SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
-    const CERT_CONTEXT* certificate = nullptr;
-    DWORD size = sizeof certificate;
-    if (request && WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore) &&
-        WinHttpSetTimeouts(request, timeoutMilliseconds, timeoutMilliseconds, timeoutMilliseconds,
-                           timeoutMilliseconds) &&
-        WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) &&
-        WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) && certificate) {
-        reason = "the server's certificate " + verdict(certificate, url.host);
-        CertFreeCertificateContext(certificate);
-    }
-    WinHttpCloseHandle(request);
-    WinHttpCloseHandle(connection);
+    const CERT_CONTEXT* certificate = serverCertificate(url, proxy, timeoutMilliseconds);
+    if (!certificate)
+        return "the TLS handshake failed";
+    std::string reason = "the server's certificate " + verdict(certificate, url.host);
+    CertFreeCertificateContext(certificate);
     return reason;
 }

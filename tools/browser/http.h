@@ -28,6 +28,12 @@ HttpAnswer httpExchange(const std::string& url, const std::string& method,
                         const std::vector<std::string>& headers, const std::string& body,
                         int timeoutSeconds);
 
-// Why the certificate of url's server is refused, found with checker, a
-// synchronous WinHTTP session of the same proxy (certificate.cpp).
-std::string refusedCertificate(void* checker, const HttpUrl& url, int timeoutMilliseconds);
+// Why the certificate of url's server is refused, reached through proxy as
+// httpStart takes it (certificate.cpp).
+std::string refusedCertificate(const HttpUrl& url, const std::string& proxy, int timeoutMilliseconds);
+
+// The certificate url's server shows, taken by a TLS handshake that sends no
+// request (through proxy's CONNECT where one is used); null when it cannot be
+// had. The caller frees it (tls_look.cpp).
+const struct _CERT_CONTEXT* serverCertificate(const HttpUrl& url, const std::string& proxy,
+                                              int timeoutMilliseconds);

@@ -13,7 +13,7 @@
 static const size_t kMaxAnswer = size_t(64) << 20;
 
 static HINTERNET internet;
-static HINTERNET checker;  // synchronous, for a refused certificate's reason
+static std::string proxySetting;  // as given to httpStart, for a refused certificate's reason
 static bool acceptAnyCertificate;
 
 // What a request's callbacks tell the waiting thread. Everything a pending
@@ -67,15 +67,15 @@ bool httpStart(const std::string& proxy, bool insecure, std::string& error)
                                      : WINHTTP_ACCESS_TYPE_NAMED_PROXY;
     const wchar_t* name = access == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? named.c_str() : WINHTTP_NO_PROXY_NAME;
     internet = WinHttpOpen(L"vkbrowse/1.0", access, name, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-    checker = WinHttpOpen(L"vkbrowse/1.0", access, name, WINHTTP_NO_PROXY_BYPASS, 0);
     DWORD wanted = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
                    WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
-    if (!internet || !checker ||
+    if (!internet ||
         WinHttpSetStatusCallback(internet, onStatus, wanted, 0) == WINHTTP_INVALID_STATUS_CALLBACK) {
         error = "WinHTTP could not be opened (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
     acceptAnyCertificate = insecure;
+    proxySetting = proxy;
     return true;
 }
 
@@ -119,7 +119,7 @@ static std::string failure(DWORD error, const HttpUrl& url, DWORD deadline)
     case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
     case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
     case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-        return refusedCertificate(checker, url, int(left(deadline)) + 1);
+        return refusedCertificate(url, proxySetting, int(left(deadline)) + 1);
     }
     return "WinHTTP error " + std::to_string(error);
 }
