@@ -85,8 +85,8 @@ void layOut(HWND dialog)
     } else {
         int width = narrowWidth(dialog, units);
         placeWindow(dialog, units, width, 180, 350);
-        // As wide as the window (293 at the standard font), so its text is
-        // centred over the client area as it is there.
+        // As wide as the window, as at the standard font (293), so that its
+        // text stays centred over the client area.
         SetWindowPos(GetDlgItem(dialog, IDC_SUCCESS_BANNER), nullptr, 0, scaleY(units, 25), width,
                      scaleY(units, 50), 0);
         place(GetDlgItem(dialog, IDOK), units, 105, 280, 80, 25);
