@@ -31,7 +31,7 @@ dist() {  # dist OUT: the packing as make dist does it, its output in OUT.log
 dist signed
 dist again
 SIGN_CERT= SIGN_KEY= dist unsigned
-[ "$(grep -c unsigned "$WORK/unsigned.log")" = 1 ] || fail "an unsigned dist does not say so in one line"
+[ "$(grep -c "^dist: unsigned" "$WORK/unsigned.log")" = 1 ] || fail "an unsigned dist does not say so in one line"
 SIGN_KEY= sh "$top/tools/dist/dist.sh" "$build" "$WORK/halfway" >"$WORK/halfway.log" 2>&1 &&
     fail "dist.sh signed with a certificate and no key"
 grep -q "SIGN_KEY is not set" "$WORK/halfway.log" || fail "no key, and no word of it: $(cat "$WORK/halfway.log")"

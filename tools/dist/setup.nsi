@@ -41,6 +41,9 @@
 Name "${PRODUCT} ${VERSION}"
 BrandingText "${VENDOR}"
 OutFile "${OUTFILE}"
+; The uninstaller is made ready for a signature as the programs are, so that
+; a signed one with its signature removed equals the unsigned one.
+!uninstfinalize 'python3 "${__FILEDIR__}/pad_pe.py" "%1"'
 !ifdef SIGN
     !uninstfinalize 'sh "${__FILEDIR__}/sign.sh" "%1"'
 !endif
