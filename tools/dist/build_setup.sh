@@ -51,12 +51,9 @@ esac
 wrestool -x -t 14 "$stage/vkupdate.exe" >"$stage/vkupdate.ico"
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 exe=$out/velkor-client-setup-$version.exe
-if [ $sign = yes ]; then
-    makensis -V2 -DVERSION="$version" -DSITE="$site" -DSTAGE="$stage" -DOUTFILE="$exe" -DWIDTH=$width \
-        -DSIGN "$here/setup.nsi"
-    sh "$here/sign.sh" "$exe"
-else
-    makensis -V2 -DVERSION="$version" -DSITE="$site" -DSTAGE="$stage" -DOUTFILE="$exe" -DWIDTH=$width \
-        "$here/setup.nsi"
-fi
+signed=""
+[ $sign = no ] || signed=-DSIGN
+makensis -V2 -DVERSION="$version" -DSITE="$site" -DSTAGE="$stage" -DOUTFILE="$exe" -DWIDTH=$width \
+    $signed "$here/setup.nsi"
+[ $sign = no ] || sh "$here/sign.sh" "$exe"
 rm -rf "$stage"
