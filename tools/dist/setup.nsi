@@ -6,8 +6,9 @@
 ; the x86_64 build's files, which the tests run where 32-bit programs cannot.
 ;
 ; Built by build_setup.sh: makensis -DVERSION=1.0.0.1 -DSITE=www.example.com
-;   -DSTAGE=<folder with NPvkchk.dll, vkupdate.exe, README.txt> -DOUTFILE=<exe>
-;   -DWIDTH=32|64
+;   -DSTAGE=<folder with NPvkchk.dll, vkupdate.exe, README.txt, vkupdate.ico>
+;   -DOUTFILE=<exe> -DWIDTH=32|64 [-DSIGN]
+; SIGN: the uninstaller is signed (sign.sh) before it is packed.
 
 !ifndef WIDTH
     !define WIDTH 32
@@ -23,6 +24,7 @@
 
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include MUI2.nsh
 
 !define PRODUCT "Velkor Games Online Client"
 !define VENDOR "Velkor Games Online"
@@ -36,8 +38,15 @@
 ; The plug-in reads the list into a buffer of 256 characters.
 !define TRUSTED_MAX 255
 
-Name "${PRODUCT}"
+Name "${PRODUCT} ${VERSION}"
+BrandingText "${VENDOR}"
 OutFile "${OUTFILE}"
+; The uninstaller is made ready for a signature as the programs are, so that
+; a signed one with its signature removed equals the unsigned one.
+!uninstfinalize 'python3 "${__FILEDIR__}/pad_pe.py" "%1"'
+!ifdef SIGN
+    !uninstfinalize 'sh "${__FILEDIR__}/sign.sh" "%1"'
+!endif
 InstallDir "${DEFAULT_DIR}"
 ; A reinstall without /D= goes where the last one went.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
@@ -57,10 +66,22 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${VENDOR}"
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+; The pages of any Windows setup; a silent run (/S) shows none of them.
+; The details stay up until Next: they say which servers are trusted.
+!define MUI_ICON "${STAGE}/vkupdate.ico"
+!define MUI_UNICON "${STAGE}/vkupdate.ico"
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+!define MUI_UNFINISHPAGE_NOAUTOCLOSE
+!define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT} ${VERSION} on your computer: the browser plug-in that checks your games against the web site and starts them, and the game updater.$\r$\n$\r$\nClose your web browsers before you continue: a browser that holds the plug-in keeps it from being replaced.$\r$\n$\r$\nClick Next to continue."
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_UNPAGE_FINISH
+!insertmacro MUI_LANGUAGE "English"
 
 Var Trusted   ; the origins written to TrustedServers
 Var Notes     ; what the setup has to tell, also for a silent run
