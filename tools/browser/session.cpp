@@ -73,7 +73,7 @@ static bool openPage(std::string& contentUrl, uint16_t& mode, Embed& embed)
     if (session.options.insecure)
         transcriptNote("--insecure: server certificates are accepted without being checked");
     std::string address = session.pageUrl;
-    HttpAnswer page = httpGet(address);
+    HttpAnswer page = httpGet(address, "");
     if (!page.error.empty() || page.status < 200 || page.status >= 300) {
         session.failures.push_back("the page " + session.pageUrl + " could not be opened: " +
                                    (page.error.empty() ? page.statusLine : page.error));
@@ -224,6 +224,9 @@ static void runInstance(const Embed& embed, const std::string& contentUrl)
     Request content;
     content.number = ++session.requests;
     content.url = contentUrl;
+    // An embed's content is the page's request; a full page is its own.
+    if (contentUrl != session.pageUrl)
+        content.referer = session.pageUrl;
     session.queue.push_back(content);
     while (!session.queue.empty()) {
         Request next = session.queue.front();

@@ -17,6 +17,7 @@ struct Request {
     std::string target;
     std::vector<std::string> headers;  // post only
     std::string body;                  // post only
+    std::string referer;               // the page that asks; "" for the page itself
     bool notify = false;
     void* notifyData = nullptr;
 
@@ -45,10 +46,11 @@ extern Session session;
 // Fills session.services with the browser's entries (services.cpp).
 void fillServiceTable(NPNetscapeFuncs& table, uint8_t minorVersion);
 
-// Fetches an http(s) address, following redirects; url becomes the address
-// of the final answer (requests.cpp).
+// Fetches an http(s) address, following redirects, with the page that asks
+// for it as Referer ("" for none); url becomes the address of the final
+// answer (requests.cpp).
 struct HttpAnswer;
-HttpAnswer httpGet(std::string& url);
+HttpAnswer httpGet(std::string& url, const std::string& referer);
 
 // Runs one queued request to its end, delivering streams and notifications
 // to the instance (requests.cpp).
