@@ -36,7 +36,7 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
         return NPERR_INVALID_URL;
     }
     request.number = ++session.requests;
-    request.referer = session.pageUrl;
+    request.referer = session.referer;
     request.post = post;
     request.hasTarget = target != nullptr;
     request.target = target ? target : "";

@@ -81,6 +81,9 @@ static bool openPage(std::string& contentUrl, uint16_t& mode, Embed& embed)
     }
     // The page's own addresses are relative to where it was found.
     session.pageUrl = address;
+    session.referer = asksNoReferrer(page.body) ? "" : address;
+    if (session.referer.empty())
+        transcriptNote("the page asks for no Referer on its requests");
     if (session.mimeType.empty() && !pageType(page, session.mimeType))
         return false;
     if (page.contentType == session.mimeType) {
@@ -226,7 +229,7 @@ static void runInstance(const Embed& embed, const std::string& contentUrl)
     content.url = contentUrl;
     // An embed's content is the page's request; a full page is its own.
     if (contentUrl != session.pageUrl)
-        content.referer = session.pageUrl;
+        content.referer = session.referer;
     session.queue.push_back(content);
     while (!session.queue.empty()) {
         Request next = session.queue.front();

@@ -30,6 +30,7 @@ struct Session {
     BrowserOptions options;
     std::string mimeType;
     std::string pageUrl;
+    std::string referer;  // sent on the page's requests: pageUrl, or "" when the page asks for none
     NPP_t npp = {};
     bool instanceLive = false;
     NPPluginFuncs plugin = {};
