@@ -21,7 +21,7 @@ static void notifyEnd(const Request& request, NPReason reason)
         return;
     }
     enterPlugin("NPP_URLNotify(" + quoted(request.url) + ", " + reasonText(reason) + ")");
-    session.plugin.urlnotify(&session.npp, request.url.c_str(), reason, request.notifyData);
+    session.plugin.urlnotify(&request.page->npp, request.url.c_str(), reason, request.notifyData);
     leavePlugin("(no result)");
 }
 
@@ -117,7 +117,12 @@ static bool answerUsable(const Request& request, const HttpAnswer& answer)
 void runRequest(const Request& request)
 {
     transcriptNote("request " + std::to_string(request.number) + ": " + request.describe() +
-                   request.destination());
+                   request.destination() +
+                   (session.pages.size() > 1 ? " of page " + std::to_string(request.page->number) : ""));
+    if (!request.page->live) {
+        transcriptNote("the instance is gone; request " + std::to_string(request.number) + " dropped");
+        return;
+    }
     bool toInstance = !request.hasTarget || (request.target == "_self" && session.options.followSelf);
 
     if (!toInstance && !request.post) {
@@ -156,7 +161,7 @@ void runRequest(const Request& request)
     uint32_t end = answer.announced >= 0 && answer.announced <= 0xFFFFFFFFLL ? uint32_t(answer.announced)
                                                                            : uint32_t(answer.body.size());
     size_t failures = session.failures.size();
-    bool delivered = deliverStream(url, type, answer.body, end, reason, request.notifyData);
+    bool delivered = deliverStream(*request.page, url, type, answer.body, end, reason, request.notifyData);
     // A page loaded into the plug-in's frame is shown there whether the
     // plug-in takes its stream or not: turning it down fails nothing.
     if (request.hasTarget && session.failures.size() == failures + 1 &&
