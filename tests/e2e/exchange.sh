@@ -202,6 +202,19 @@ other-view)  # A list written only in the registry view of the other width
     has "$P" "stream from $site refused: not a trusted server"
     stop_server; server_pid=$listed_pid
     install --no-trusted ;;
+two-pages)  # A second page opened while the first waits for its answer:
+    # each instance finishes its own check (Rampart launches and goes to
+    # its index.html, Duskfall to its update.html), and the second's
+    # creation adds to the log rather than starting it anew.
+    serve; run 0 irampart/ --second "$site/iduskfall/"
+    has "$T" "a second page, while the first is at work: $site/iduskfall/"
+    has "$T" "navigation: _top -> $site/irampart/index.html"
+    has "$T" "navigation: _self -> $site/iduskfall/update.html"
+    has "$P" "Awake -- buffer is 'REDIRECT;update.html'"
+    [ "$(grep -c '^Log file open at' "$P")" = 2 ] || fail "the log does not hold both instances' first lines"
+    [ "$(grep -c 'NPP_DestroyStream called; reason = 0, state = 1' "$P")" = 2 ] ||
+        fail "not both answers were taken as answers"
+    launched "-game irampart -server 127.0.0.1:7000 -ticket RR-0001" ;;
 open)  # Without the list the plug-in acts for any page, as it always did,
     # and says so; the browser resolves the report's address against the page.
     serve; install --no-trusted; run 0 irampart/
