@@ -16,15 +16,21 @@
     Target amd64-unicode
     !define PROGRAM_FILES "$PROGRAMFILES64"
     !define OTHER_WIDTH 32
-    ; How many characters at a text's start are among a set: the C runtime
-    ; compares bytes, not the system's collation, as the plug-in does.
-    !define SPAN "msvcrt::wcsspn"
 !else if ${WIDTH} == 32
     !define PROGRAM_FILES "$PROGRAMFILES32"
     !define OTHER_WIDTH 64
-    !define SPAN "msvcrt::strspn"
 !else
     !error "WIDTH is 32 or 64, not ${WIDTH}"
+!endif
+
+; How many characters at a text's start are among a set: the C runtime
+; compares character codes, not the system's collation, as the plug-in does.
+!ifdef NSIS_UNICODE
+    !define SPAN "msvcrt::wcsspn"
+    !define CHARSET W
+!else
+    !define SPAN "msvcrt::strspn"
+    !define CHARSET A
 !endif
 
 !include LogicLib.nsh
@@ -178,11 +184,11 @@ Function CheckOrigin
     ; characters than the ASCII letters the plug-in takes.
     ${If} $R9 == ""
         StrCpy $7 $3 $5
-        System::Call '${SPAN}(t r7, t "HTPShtps:/") i .r6'
+        System::Call '${SPAN}(t r7, t "HTPShtps:/") i .r6 ?c'
         ${IfThen} $6 != $5 ${|} StrCpy $R9 "$3 is not an http:// or https:// origin" ${|}
     ${EndIf}
     ${If} $R9 == ""
-        System::Call '${SPAN}(t r4, t "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") i .r5'
+        System::Call '${SPAN}(t r4, t "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") i .r5 ?c'
         ${IfThen} $5 == 0 ${|} StrCpy $R9 "$3 has no host" ${|}
     ${EndIf}
     ${If} $R9 == ""
@@ -190,7 +196,7 @@ Function CheckOrigin
         StrCpy $7 $4 1
         ${If} $7 == ":"
             StrCpy $4 $4 "" 1
-            System::Call '${SPAN}(t r4, t "0123456789") i .r5'
+            System::Call '${SPAN}(t r4, t "0123456789") i .r5 ?c'
             ${If} $5 < 1
             ${OrIf} $5 > 5
                 StrCpy $R9 "$3 has a bad port"
@@ -233,8 +239,8 @@ FunctionEnd
 Function ReadTrustedSwitch
     ; NSIS holds only the first ${NSIS_MAX_STRLEN} characters of its command
     ; line: a /TRUSTED= behind them would be lost without a word.
-    System::Call 'kernel32::GetCommandLine() p .r7'
-    System::Call 'kernel32::lstrlen(p r7) i .r7'
+    System::Call 'kernel32::GetCommandLine${CHARSET}() p .r7'
+    System::Call 'kernel32::lstrlen${CHARSET}(p r7) i .r7'
     StrLen $8 $CMDLINE
     ${If} $7 > $8
         StrCpy $R9 "the command line is longer than the setup can read whole ($7 characters)"
