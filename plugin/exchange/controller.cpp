@@ -6,7 +6,6 @@
 
 #include <string.h>
 
-#include "../host/host_services.h"
 #include "../host/instance.h"
 #include "launch.h"
 #include "locations.h"
