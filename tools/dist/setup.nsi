@@ -47,6 +47,8 @@
 !define DEFAULT_DIR "${PROGRAM_FILES}\Velkor Games Online\Client"
 ; The plug-in reads the list into a buffer of 256 characters.
 !define TRUSTED_MAX 255
+; The characters of its command line NSIS keeps, terminator aside.
+!define /math CMDLINE_HELD ${NSIS_MAX_STRLEN} - 1
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -238,11 +240,13 @@ FunctionEnd
 ; other than the one given.
 Function ReadTrustedSwitch
     ; NSIS holds only the first ${NSIS_MAX_STRLEN} characters of its command
-    ; line: a /TRUSTED= behind them would be lost without a word.
+    ; line (less /D= and what follows): a /TRUSTED= behind them would be
+    ; lost without a word.
     System::Call 'kernel32::GetCommandLine${CHARSET}() p .r7'
     System::Call 'kernel32::lstrlen${CHARSET}(p r7) i .r7'
     StrLen $8 $CMDLINE
-    ${If} $7 > $8
+    ${If} $8 >= ${CMDLINE_HELD}
+    ${AndIf} $7 > $8
         StrCpy $R9 "the command line is longer than the setup can read whole ($7 characters)"
         Return
     ${EndIf}
