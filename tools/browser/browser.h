@@ -10,6 +10,7 @@
 struct BrowserOptions {
     std::string pluginPath;
     std::string pageUrl;
+    std::string secondPageUrl;  // opened while the first page's exchange runs; "" for none
     size_t chunkSize = 4096;  // bytes per NPP_Write at most
     bool followSelf = false;  // fetch "_self" navigations and stream them to the instance
     bool showWindow = false;

@@ -11,8 +11,8 @@
 
 enum { kMaxStalls = 50 };  // WriteReady answers of 0 in a row before the browser gives up
 
-bool deliverStream(const std::string& url, const std::string& type, const std::string& bytes,
-                   uint32_t end, NPReason endReason, void* notifyData)
+bool deliverStream(Page& page, const std::string& url, const std::string& type,
+                   const std::string& bytes, uint32_t end, NPReason endReason, void* notifyData)
 {
     int number = ++session.streams;
     std::string label = "stream " + std::to_string(number);
@@ -31,7 +31,7 @@ bool deliverStream(const std::string& url, const std::string& type, const std::s
     }
     enterPlugin("NPP_NewStream(" + quoted(type) + ", " + label + " " + url + ", end " +
                 std::to_string(end) + ", seekable 0)");
-    NPError created = session.plugin.newstream(&session.npp, mime.data(), &stream, 0, &stype);
+    NPError created = session.plugin.newstream(&page.npp, mime.data(), &stream, 0, &stype);
     leavePlugin(npErrorText(created) + ", stype " + std::to_string(stype));
     if (created != NPERR_NO_ERROR) {
         session.failures.push_back("NPP_NewStream refused " + label);
@@ -48,7 +48,7 @@ bool deliverStream(const std::string& url, const std::string& type, const std::s
     std::vector<char> chunk;
     while (offset < bytes.size()) {
         int32_t ready = session.plugin.writeready
-                            ? session.plugin.writeready(&session.npp, &stream)
+                            ? session.plugin.writeready(&page.npp, &stream)
                             : int32_t(session.options.chunkSize);
         size_t amount = bytes.size() - offset;
         if (amount > session.options.chunkSize)
@@ -73,7 +73,7 @@ bool deliverStream(const std::string& url, const std::string& type, const std::s
                     std::to_string(amount) + ", " + quoted(chunk.data(), chunk.size(), 80) +
                     ") after NPP_WriteReady = " + std::to_string(ready));
         int32_t written =
-            session.plugin.write(&session.npp, &stream, int32_t(offset), int32_t(amount), chunk.data());
+            session.plugin.write(&page.npp, &stream, int32_t(offset), int32_t(amount), chunk.data());
         leavePlugin(std::to_string(written));
         if (written < 0) {
             transcriptNote("NPP_Write refused the bytes; ending " + label);
@@ -94,7 +94,7 @@ bool deliverStream(const std::string& url, const std::string& type, const std::s
     }
 
     enterPlugin("NPP_DestroyStream(" + label + ", " + reasonText(reason) + ")");
-    NPError ended = session.plugin.destroystream(&session.npp, &stream, reason);
+    NPError ended = session.plugin.destroystream(&page.npp, &stream, reason);
     leavePlugin(npErrorText(ended));
     pumpMessages();
     if (!accepted)

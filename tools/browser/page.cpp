@@ -78,3 +78,16 @@ bool findEmbed(const std::string& html, const std::string& mimeType, Embed& embe
     }
     return false;
 }
+
+bool asksNoReferrer(const std::string& html)
+{
+    std::string text = lower(html);
+    for (size_t pos = 0; (pos = text.find("<meta", pos)) != std::string::npos;) {
+        pos += 5;
+        Embed meta;
+        readAttributes(html, pos, meta);
+        if (lower(meta.value("name")) == "referrer" && lower(meta.value("content")) == "no-referrer")
+            return true;
+    }
+    return false;
+}

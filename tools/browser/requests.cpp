@@ -21,7 +21,7 @@ static void notifyEnd(const Request& request, NPReason reason)
         return;
     }
     enterPlugin("NPP_URLNotify(" + quoted(request.url) + ", " + reasonText(reason) + ")");
-    session.plugin.urlnotify(&session.npp, request.url.c_str(), reason, request.notifyData);
+    session.plugin.urlnotify(&request.page->npp, request.url.c_str(), reason, request.notifyData);
     leavePlugin("(no result)");
 }
 
@@ -40,11 +40,19 @@ static bool isRedirect(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-HttpAnswer httpGet(std::string& url)
+// As browsers do: a server can tell a request from its own pages from one
+// that another site's page makes.
+static std::vector<std::string> refererHeader(const std::string& referer)
+{
+    return referer.empty() ? std::vector<std::string>() : std::vector<std::string>{"Referer: " + referer};
+}
+
+HttpAnswer httpGet(std::string& url, const std::string& referer)
 {
     for (int hops = 0;; hops++) {
         transcriptNote("GET " + url);
-        HttpAnswer answer = httpExchange(url, "GET", {}, "", session.options.timeoutSeconds);
+        HttpAnswer answer =
+            httpExchange(url, "GET", refererHeader(referer), "", session.options.timeoutSeconds);
         noteAnswer(answer);
         if (!isRedirect(answer.status) || !answer.error.empty())
             return answer;
@@ -70,8 +78,10 @@ static HttpAnswer exchange(const Request& request, std::string& url)
 {
     url = request.url;
     if (!request.post)
-        return httpGet(url);
+        return httpGet(url, request.referer);
     std::vector<std::string> headers = request.headers;
+    for (const std::string& line : refererHeader(request.referer))
+        headers.push_back(line);
     bool found = false;
     std::string given = headerValue(headers, "Content-Length", &found);
     if (!found) {
@@ -107,7 +117,12 @@ static bool answerUsable(const Request& request, const HttpAnswer& answer)
 void runRequest(const Request& request)
 {
     transcriptNote("request " + std::to_string(request.number) + ": " + request.describe() +
-                   request.destination());
+                   request.destination() +
+                   (session.pages.size() > 1 ? " of page " + std::to_string(request.page->number) : ""));
+    if (!request.page->live) {
+        transcriptNote("the instance is gone; request " + std::to_string(request.number) + " dropped");
+        return;
+    }
     bool toInstance = !request.hasTarget || (request.target == "_self" && session.options.followSelf);
 
     if (!toInstance && !request.post) {
@@ -145,6 +160,14 @@ void runRequest(const Request& request)
     std::string type = answer.contentType.empty() ? session.mimeType : answer.contentType;
     uint32_t end = answer.announced >= 0 && answer.announced <= 0xFFFFFFFFLL ? uint32_t(answer.announced)
                                                                            : uint32_t(answer.body.size());
-    bool delivered = deliverStream(url, type, answer.body, end, reason, request.notifyData);
+    size_t failures = session.failures.size();
+    bool delivered = deliverStream(*request.page, url, type, answer.body, end, reason, request.notifyData);
+    // A page loaded into the plug-in's frame is shown there whether the
+    // plug-in takes its stream or not: turning it down fails nothing.
+    if (request.hasTarget && session.failures.size() == failures + 1 &&
+        session.failures.back().compare(0, 21, "NPP_NewStream refused") == 0) {
+        session.failures.pop_back();
+        transcriptNote("the plug-in turned down the page's stream; the frame shows the page");
+    }
     notifyEnd(request, delivered ? reason : NPRES_USER_BREAK);
 }

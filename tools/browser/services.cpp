@@ -21,7 +21,8 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
                             const std::string& bytes, bool notify, void* notifyData,
                             std::string& described)
 {
-    if (instance != &session.npp || !session.instanceLive) {
+    Page* page = instance ? static_cast<Page*>(instance->ndata) : nullptr;
+    if (!page || instance != &page->npp || !page->live) {
         described = "refused: not a live instance of this browser";
         return NPERR_INVALID_INSTANCE_ERROR;
     }
@@ -30,12 +31,14 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
         return NPERR_INVALID_URL;
     }
     Request request;
-    request.url = resolveUrl(session.pageUrl, url);
+    request.url = resolveUrl(page->url, url);
     if (request.url.empty()) {
         described = "refused: cannot resolve " + quotedOrNull(url) + " to an http or https address";
         return NPERR_INVALID_URL;
     }
     request.number = ++session.requests;
+    request.page = page;
+    request.referer = page->referer;
     request.post = post;
     request.hasTarget = target != nullptr;
     request.target = target ? target : "";

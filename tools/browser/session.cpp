@@ -58,52 +58,64 @@ static bool pageType(const HttpAnswer& page, std::string& type)
     return !type.empty();
 }
 
-// Opens the page: the content's address, the instance mode and arguments.
-static bool openPage(std::string& contentUrl, uint16_t& mode, Embed& embed)
+// What a page embeds: the content's address, the instance mode, and the
+// arguments its instance is made with (they must live as long as it).
+struct Content {
+    std::string url;
+    uint16_t mode = NP_EMBED;
+    Embed embed;
+    Arguments arguments;
+};
+
+// Opens the page at page.url: what it embeds into content.
+static bool openPage(Page& page, Content& content)
 {
     std::string error;
-    if (resolveUrl(session.pageUrl, "").empty()) {
-        session.failures.push_back("not an http or https address: " + session.pageUrl);
+    if (resolveUrl(page.url, "").empty()) {
+        session.failures.push_back("not an http or https address: " + page.url);
         return false;
     }
     if (!httpStart(session.options.proxy, session.options.insecure, error)) {
         session.failures.push_back(error);
         return false;
     }
-    if (session.options.insecure)
+    if (session.options.insecure && page.number == 1)
         transcriptNote("--insecure: server certificates are accepted without being checked");
-    std::string address = session.pageUrl;
-    HttpAnswer page = httpGet(address);
-    if (!page.error.empty() || page.status < 200 || page.status >= 300) {
-        session.failures.push_back("the page " + session.pageUrl + " could not be opened: " +
-                                   (page.error.empty() ? page.statusLine : page.error));
+    std::string address = page.url;
+    HttpAnswer answer = httpGet(address, "");
+    if (!answer.error.empty() || answer.status < 200 || answer.status >= 300) {
+        session.failures.push_back("the page " + page.url + " could not be opened: " +
+                                   (answer.error.empty() ? answer.statusLine : answer.error));
         return false;
     }
     // The page's own addresses are relative to where it was found.
-    session.pageUrl = address;
-    if (session.mimeType.empty() && !pageType(page, session.mimeType))
+    page.url = address;
+    page.referer = asksNoReferrer(answer.body) ? "" : address;
+    if (page.referer.empty())
+        transcriptNote("the page asks for no Referer on its requests");
+    if (session.mimeType.empty() && !pageType(answer, session.mimeType))
         return false;
-    if (page.contentType == session.mimeType) {
+    if (answer.contentType == session.mimeType) {
         // Content of the plug-in's type opened directly: a full-page instance.
-        mode = NP_FULL;
-        contentUrl = session.pageUrl;
+        content.mode = NP_FULL;
+        content.url = page.url;
         transcriptNote("the page itself is " + session.mimeType + ": full-page instance");
         return true;
     }
-    if (!findEmbed(page.body, session.mimeType, embed)) {
+    if (!findEmbed(answer.body, session.mimeType, content.embed)) {
         session.failures.push_back("the page embeds no content of type " + session.mimeType);
         return false;
     }
-    mode = NP_EMBED;
-    contentUrl = resolveUrl(session.pageUrl, embed.value("src"));
-    if (embed.value("src").empty() || contentUrl.empty()) {
+    content.mode = NP_EMBED;
+    content.url = resolveUrl(page.url, content.embed.value("src"));
+    if (content.embed.value("src").empty() || content.url.empty()) {
         session.failures.push_back("the embed has no usable src");
         return false;
     }
     std::string attributes;
-    for (const auto& attribute : embed.attributes)
+    for (const auto& attribute : content.embed.attributes)
         attributes += " " + attribute.first + "=" + quoted(attribute.second, 100);
-    transcriptNote("embed of " + session.mimeType + ", content " + contentUrl + "; attributes:" +
+    transcriptNote("embed of " + session.mimeType + ", content " + content.url + "; attributes:" +
                    attributes);
     return true;
 }
@@ -181,50 +193,80 @@ static bool startPlugin(PluginModule& module)
     return true;
 }
 
-// NPP_New for the page's content; session.instanceLive says whether it took.
-static void createInstance(uint16_t mode, Arguments& arguments)
+// NPP_New for the page's content; page.live says whether it took.
+static void createInstance(Page& page, Content& content)
 {
+    content.arguments.fill(content.embed);
     std::vector<char> mime(session.mimeType.begin(), session.mimeType.end());
     mime.push_back('\0');
-    enterPlugin("NPP_New(" + quoted(session.mimeType) + ", " + (mode == NP_FULL ? "NP_FULL" : "NP_EMBED") +
-                ", " + std::to_string(arguments.argn.size()) + " arguments)");
-    NPError result = session.plugin.newp(mime.data(), &session.npp, mode, int16_t(arguments.argn.size()),
-                                         arguments.argn.data(), arguments.argv.data(), nullptr);
+    Arguments& arguments = content.arguments;
+    page.npp.ndata = &page;
+    enterPlugin("NPP_New(" + quoted(session.mimeType) + ", " +
+                (content.mode == NP_FULL ? "NP_FULL" : "NP_EMBED") + ", " +
+                std::to_string(arguments.argn.size()) + " arguments)" +
+                (session.pages.size() > 1 ? " for page " + std::to_string(page.number) : ""));
+    NPError result = session.plugin.newp(mime.data(), &page.npp, content.mode,
+                                         int16_t(arguments.argn.size()), arguments.argn.data(),
+                                         arguments.argv.data(), nullptr);
     leavePlugin(npErrorText(result));
-    session.instanceLive = result == NPERR_NO_ERROR;
-    if (!session.instanceLive)
+    page.live = result == NPERR_NO_ERROR;
+    if (!page.live)
         session.failures.push_back("NPP_New answered " + npErrorText(result));
 }
 
-// Gives the live instance its window, streams it the content, runs what it
-// asks for until nothing is left, then destroys it.
-static void runInstance(const Embed& embed, const std::string& contentUrl)
+// Gives the live instance its window and queues its content.
+static void showPage(Page& page, const Content& content)
 {
-    int width = dimension(embed.value("width"), 240);
-    int height = dimension(embed.value("height"), 60);
-    void* window = createPluginWindow(width, height, session.options.showWindow);
-    if (!window)
+    int width = dimension(content.embed.value("width"), 240);
+    int height = dimension(content.embed.value("height"), 60);
+    page.window = createPluginWindow(width, height, session.options.showWindow);
+    if (!page.window)
         transcriptNote("no window could be made; the instance gets none");
-    NPWindow descriptor = {};
-    descriptor.window = window;
+    NPWindow& descriptor = page.descriptor;
+    descriptor.window = page.window;
     descriptor.width = uint32_t(width);
     descriptor.height = uint32_t(height);
     descriptor.clipRect.right = uint16_t(width);
     descriptor.clipRect.bottom = uint16_t(height);
-    if (window && session.plugin.setwindow) {
+    if (page.window && session.plugin.setwindow) {
         enterPlugin("NPP_SetWindow(child window " + std::to_string(width) + "x" + std::to_string(height) +
                     ")");
-        NPError result = session.plugin.setwindow(&session.npp, &descriptor);
+        NPError result = session.plugin.setwindow(&page.npp, &descriptor);
         leavePlugin(npErrorText(result));
         if (result != NPERR_NO_ERROR)
             session.failures.push_back("NPP_SetWindow answered " + npErrorText(result));
     }
     pumpMessages();
 
-    Request content;
-    content.number = ++session.requests;
-    content.url = contentUrl;
-    session.queue.push_back(content);
+    Request request;
+    request.number = ++session.requests;
+    request.page = &page;
+    request.url = content.url;
+    // An embed's content is the page's request; a full page is its own.
+    if (content.url != page.url)
+        request.referer = page.referer;
+    session.queue.push_back(request);
+}
+
+static void destroyInstance(Page& page)
+{
+    NPSavedData* saved = nullptr;
+    enterPlugin("NPP_Destroy()" +
+                (session.pages.size() > 1 ? " for page " + std::to_string(page.number) : ""));
+    NPError result = session.plugin.destroy ? session.plugin.destroy(&page.npp, &saved) : NPERR_NO_ERROR;
+    leavePlugin(npErrorText(result) + (saved ? ", with saved data" : ""));
+    page.live = false;
+    if (result != NPERR_NO_ERROR)
+        session.failures.push_back("NPP_Destroy answered " + npErrorText(result));
+    destroyPluginWindow(page.window);
+}
+
+// Runs what the instances ask for until nothing is left. With --second,
+// that page is opened once the first page's content has been delivered,
+// so both instances are at work at once.
+static void runQueue(Content& secondContent)
+{
+    bool secondPending = !session.options.secondPageUrl.empty();
     while (!session.queue.empty()) {
         Request next = session.queue.front();
         session.queue.pop_front();
@@ -234,31 +276,37 @@ static void runInstance(const Embed& embed, const std::string& contentUrl)
             break;
         }
         runRequest(next);
+        if (secondPending) {
+            secondPending = false;
+            Page& second = session.pages.back();
+            transcriptNote("---- a second page, while the first is at work: " + second.url + " ----");
+            if (openPage(second, secondContent) && session.plugin.newp) {
+                createInstance(second, secondContent);
+                if (second.live)
+                    showPage(second, secondContent);
+            }
+        }
     }
-
-    NPSavedData* saved = nullptr;
-    enterPlugin("NPP_Destroy()");
-    NPError result = session.plugin.destroy ? session.plugin.destroy(&session.npp, &saved) : NPERR_NO_ERROR;
-    leavePlugin(npErrorText(result) + (saved ? ", with saved data" : ""));
-    session.instanceLive = false;
-    if (result != NPERR_NO_ERROR)
-        session.failures.push_back("NPP_Destroy answered " + npErrorText(result));
-    destroyPluginWindow(window);
 }
 
 int runBrowser(const BrowserOptions& options)
 {
     session.options = options;
-    session.pageUrl = options.pageUrl;
     session.mimeType = options.mimeType;
-    std::string contentUrl;
-    uint16_t mode = NP_EMBED;
-    Embed embed;
+    session.pages.emplace_back();
+    session.pages.back().url = options.pageUrl;
+    if (!options.secondPageUrl.empty()) {
+        session.pages.emplace_back();
+        session.pages.back().number = 2;
+        session.pages.back().url = options.secondPageUrl;
+    }
+    Page& first = session.pages.front();
+    Content content, secondContent;
     bool pageOpen = false;
     std::string error;
     if (options.pluginPath.empty()) {
         // As a browser: the page first, then the plug-in for its type.
-        pageOpen = openPage(contentUrl, mode, embed);
+        pageOpen = openPage(first, content);
         if (!pageOpen) {
             report();
             return kExchangeFailed;
@@ -278,13 +326,15 @@ int runBrowser(const BrowserOptions& options)
     if (!startPlugin(module))
         return kNoPlugin;
 
-    Arguments arguments;
-    if ((pageOpen || openPage(contentUrl, mode, embed)) && session.plugin.newp) {
-        arguments.fill(embed);
-        createInstance(mode, arguments);
+    if ((pageOpen || openPage(first, content)) && session.plugin.newp)
+        createInstance(first, content);
+    if (first.live) {
+        showPage(first, content);
+        runQueue(secondContent);
     }
-    if (session.instanceLive)
-        runInstance(embed, contentUrl);
+    for (Page& page : session.pages)
+        if (page.live)
+            destroyInstance(page);
     shutDown(module);
 
     if (session.failures.empty() && session.navigations.empty())
