@@ -109,7 +109,7 @@ up)
         # Wine hands a 32-bit program to its 32-bit loader, an i386 ELF file.
         loader32=$(dirname "$loader")/wine
         if [ "$bits" = 32 ] && [ -x "$loader32" ] && ! "$loader32" --version >/dev/null 2>&1; then
-            reason="this machine's kernel does not run 32-bit programs ($loader32 cannot start); see README.md, Tests"
+            reason="this machine's kernel does not run 32-bit programs ($loader32 cannot start); see docs/testing.md, The Wine test bed"
             write_runner "$reason"
             echo "$reason" >"$dir/skipped"
             stop

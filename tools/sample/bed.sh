@@ -4,7 +4,7 @@
 # sample-down). It runs the shipped i686 files under 32-bit Wine, as the
 # tests and the demo do (the x86_64 build under 64-bit Wine where the kernel
 # refuses 32-bit programs, as the demo does), and stays up until down. The
-# plug-in trusts the reference server at the README's addresses,
+# plug-in trusts the reference server at the addresses docs/testing.md uses,
 # http://127.0.0.1:8080 and, over HTTPS, https://localhost:8443.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
