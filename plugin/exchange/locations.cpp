@@ -10,6 +10,7 @@
 #include "command_text.h"
 #include "log.h"
 #include "registry_value.h"
+#include "windows_directory.h"
 
 static const char kComponentsKey[] = "Software\\Velkor Games Online\\Velkor System Components";
 
@@ -51,17 +52,10 @@ int initPaths(PluginInstance* This, const char* game)
     return 0;
 }
 
-// Both directory calls answer the size they need, not a length, when the
-// buffer is too small; what they left in it then is not the directory.
+// Like readWindowsDirectory: what a too small buffer holds is not the directory.
 static unsigned readSystemDirectory(char* dir, unsigned size)
 {
     UINT length = GetSystemDirectoryA(dir, size);
-    return length < size ? length : 0;
-}
-
-unsigned readWindowsDirectory(char* dir, unsigned size)
-{
-    UINT length = GetWindowsDirectoryA(dir, size);
     return length < size ? length : 0;
 }
 

@@ -3,16 +3,10 @@
 #pragma once
 
 #include "../host/instance.h"
-#include "fingerprint.h"
 
-enum { kNameSize = 260 };
-
-struct VersionEntry {
-    char name[kNameSize];          // the manifest line
-    char checksum[kChecksumSize];  // its fingerprint, or "0"
-};
-
-// Posts to url ("ret_objects", or that name resolved against the manifest's
-// address). Returns 1 when the report was handed to the browser, 0 after
-// logging a failure.
-int performChecksums(NPP instance, PluginInstance* This, char* manifestStart, const char* url);
+// Splits the manifest from manifestStart to the end of the stream's text
+// into lines, fingerprints the file each names, lays out the request and
+// posts it to url ("ret_objects", or that name resolved beside the
+// manifest's address), then gives back the blocks it took. Returns 1 when
+// the report was handed to the browser, 0 after logging a failure.
+int sendVersionReport(NPP instance, PluginInstance* This, char* manifestStart, const char* url);

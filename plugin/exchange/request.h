@@ -5,7 +5,15 @@
 
 #include <stdint.h>
 
-#include "report.h"
+#include "fingerprint.h"
+
+enum { kNameSize = 260 };
+
+// One manifest line and its file's fingerprint.
+struct VersionEntry {
+    char name[kNameSize];          // the manifest line
+    char checksum[kChecksumSize];  // its fingerprint, or "0"
+};
 
 // What splitting a manifest found. A line that cannot become an entry stops
 // the split; badLine names it (counting from 1), 0 when every line is fine.

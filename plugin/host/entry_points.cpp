@@ -1,9 +1,20 @@
-// The three exports through which the browser and the plug-in exchange
-// their function tables. Loading and unloading the library do no work.
+// Everything the browser calls: the three exports, the plug-in-wide hooks
+// and the instance handlers of the function table. Each handler checks its
+// instance and hands on to the window, the stream intake or the exchange.
+// Loading and unloading the library do no work.
+#include <string.h>
+
+#include "../exchange/controller.h"
+#include "../exchange/log.h"
 #include "host_services.h"
 #include "instance.h"
+#include "stream_intake.h"
+#include "window.h"
 
-NPPluginFuncs* pluginTable = nullptr;
+enum { kAcceptAnyAmount = 0x0FFFFFFF };
+
+// The browser's table, kept so NP_Initialize can add the later entries.
+static NPPluginFuncs* pluginTable = nullptr;
 
 static NPError NPP_Initialize(void)
 {
@@ -17,6 +28,97 @@ static void NPP_Shutdown(void)
 static void* NPP_GetJavaClass(void)
 {
     return nullptr;
+}
+
+static NPError NPP_New(NPMIMEType, NPP instance, uint16_t mode, int16_t, char*[], char*[],
+                       NPSavedData*)
+{
+    if (!instance)
+        return NPERR_INVALID_INSTANCE_ERROR;
+    PluginInstance* This = static_cast<PluginInstance*>(NPN_MemAlloc(sizeof(PluginInstance)));
+    instance->pdata = This;
+    if (!This)
+        return NPERR_OUT_OF_MEMORY_ERROR;
+    memset(This, 0, sizeof *This);
+    This->mode = mode;
+    beginExchange(This);
+    return NPERR_NO_ERROR;
+}
+
+// The record goes back to the browser's allocator with everything it still
+// holds; a browser that creates many instances must not leak them.
+static NPError NPP_Destroy(NPP instance, NPSavedData**)
+{
+    PluginInstance* This = instanceRecord(instance);
+    if (!This)
+        return NPERR_INVALID_INSTANCE_ERROR;
+    restoreWindow(This);
+    releaseStreamData(This);
+    NPN_MemFree(This);
+    instance->pdata = nullptr;
+    endExchange();
+    return NPERR_NO_ERROR;
+}
+
+static NPError NPP_SetWindow(NPP instance, NPWindow* window)
+{
+    PluginInstance* This = instanceRecord(instance);
+    if (!This)
+        return NPERR_INVALID_INSTANCE_ERROR;
+    setWindow(This, window);
+    return NPERR_NO_ERROR;
+}
+
+static NPError NPP_NewStream(NPP instance, NPMIMEType type, NPStream* stream, NPBool, uint16_t*)
+{
+    PluginInstance* This = instanceRecord(instance);
+    if (!This)
+        return NPERR_INVALID_INSTANCE_ERROR;
+    logMessage("NPP_NewStream called.\n");
+    return beginStream(This, stream, type) ? NPERR_NO_ERROR : NPERR_GENERIC_ERROR;
+}
+
+static int32_t NPP_WriteReady(NPP, NPStream*)
+{
+    return kAcceptAnyAmount;
+}
+
+static int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, void* buffer)
+{
+    logMessage("NPP_Write called; len = %d\n", len);
+    PluginInstance* This = instanceRecord(instance);
+    return This ? takeChunk(This, stream, offset, len, buffer) : -1;
+}
+
+static NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
+{
+    PluginInstance* This = instanceRecord(instance);
+    if (!This)
+        return NPERR_INVALID_INSTANCE_ERROR;
+    logMessage("NPP_DestroyStream called; reason = %d, state = %d\n", reason, This->exchangeState);
+    if (!endStream(This, stream))
+        return NPERR_GENERIC_ERROR;
+    return actOnStream(instance, This, stream ? stream->url : nullptr, reason);
+}
+
+// Streams come through NPP_Write; the plug-in never asks for a file.
+static void NPP_StreamAsFile(NPP, NPStream*, const char*)
+{
+}
+
+// There is nothing of ours to print; on a full page the browser prints it.
+static void NPP_Print(NPP instance, NPPrint* print)
+{
+    if (!instance || !print)
+        return;
+    if (print->mode == NP_FULL)
+        print->print.fullPrint.pluginPrinted = false;
+}
+
+// The end of the version report's post; the answer itself comes as a stream.
+static void NPP_URLNotify(NPP, const char* url, NPReason reason, void*)
+{
+    logMessage("NPP_URLNotify called with reason = %d; URL = %s\n", reason, url ? url : "(null)");
 }
 
 extern "C" NPError NP_EXPORT_CALL NP_GetEntryPoints(NPPluginFuncs* table)
