@@ -101,11 +101,7 @@ void beginExchange(PluginInstance* This)
     readTrustedServers(This);
 }
 
-void endExchange(void)
-{
-    if (liveInstances > 0)
-        liveInstances--;
-}
+void endExchange(void) { liveInstances--; }
 
 NPError actOnStream(NPP instance, PluginInstance* This, const char* streamUrl, NPReason reason)
 {

@@ -16,13 +16,9 @@ enum ExchangeState {
 // the first of them, so no page's lines are lost while it is still at work.
 extern int liveInstances;
 
-// Starts a new instance's exchange at kAwaitingManifest, opens the log (or
-// adds a first line to it) and reads the trusted server list.
+// A new instance's exchange: its state, the log's first line, the trusted list.
 void beginExchange(PluginInstance* This);
+void endExchange(void);  // an instance is gone
 
-// An instance is gone: the next one may start the log anew.
-void endExchange(void);
-
-// Acts on the text of the stream from streamUrl that ended with reason.
-// Returns the NPError for the browser.
+// Acts on the text of the ended stream from streamUrl; the browser's answer.
 NPError actOnStream(NPP instance, PluginInstance* This, const char* streamUrl, NPReason reason);

@@ -23,19 +23,18 @@ int initPaths(PluginInstance* This, const char* game)
         logMessage("RegOpenKeyEx Failed\n");
         return 0;
     }
-    if (readRegistryValue(key, "SystemPath", This->systemPath, sizeof This->systemPath, nullptr) !=
-        ERROR_SUCCESS) {
-        logMessage("RegQueryValueEx (SystemPath) Failed\n");
-        RegCloseKey(key);
-        return 0;
-    }
-    if (readRegistryValue(key, "PlugInPath", This->pluginPath, sizeof This->pluginPath, nullptr) !=
-        ERROR_SUCCESS) {
-        logMessage("RegQueryValueEx (PlugInPath) Failed\n");
-        RegCloseKey(key);
-        return 0;
-    }
+    const char* failed = nullptr;
+    if (readRegistryValue(key, "SystemPath", This->systemPath, sizeof This->systemPath,
+                          nullptr) != ERROR_SUCCESS)
+        failed = "RegQueryValueEx (SystemPath) Failed\n";
+    else if (readRegistryValue(key, "PlugInPath", This->pluginPath, sizeof This->pluginPath,
+                               nullptr) != ERROR_SUCCESS)
+        failed = "RegQueryValueEx (PlugInPath) Failed\n";
     RegCloseKey(key);
+    if (failed) {
+        logMessage("%s", failed);
+        return 0;
+    }
 
     // The service's own programs live with the system components.
     if (sameIgnoringCase(game, "Velkor", 6)) {

@@ -12,22 +12,6 @@
 // Handed back by the browser in NPP_URLNotify, so it must outlive the call.
 static char kNotifyData[] = "2";
 
-// Fills one entry's fingerprint; false after logging a failure.
-static bool fingerprint(PluginInstance* This, VersionEntry* entry, const char* path)
-{
-    // A game whose directory is not recorded has nothing on disk to look at.
-    if (strcmp(This->startIn, "Error") == 0) {
-        strcpy(entry->checksum, "0");
-        return true;
-    }
-    int32_t length = 0;
-    if (!CheckSumFile(path, entry->checksum, &length)) {
-        logMessage("CheckSumFile failed\n");
-        return false;
-    }
-    return true;
-}
-
 // Fills the count entries from the lines at line, each zero-terminated with
 // the next just behind it; false after logging a failure.
 static bool fingerprintEntries(PluginInstance* This, const char* line, int32_t count)
@@ -39,8 +23,18 @@ static bool fingerprintEntries(PluginInstance* This, const char* line, int32_t c
         line += length + 1;
 
         char path[kPathSize];
-        if (!resolveManifestPath(This, entry->name, path) || !fingerprint(This, entry, path))
+        if (!resolveManifestPath(This, entry->name, path))
             return false;
+        // A game whose directory is not recorded has nothing on disk to look at.
+        if (strcmp(This->startIn, "Error") == 0) {
+            strcpy(entry->checksum, "0");
+            continue;
+        }
+        int32_t checksumLength = 0;
+        if (!CheckSumFile(path, entry->checksum, &checksumLength)) {
+            logMessage("CheckSumFile failed\n");
+            return false;
+        }
     }
     return true;
 }

@@ -9,7 +9,6 @@
 
 enum { kNameSize = 260 };
 
-// One manifest line and its file's fingerprint.
 struct VersionEntry {
     char name[kNameSize];          // the manifest line
     char checksum[kChecksumSize];  // its fingerprint, or "0"

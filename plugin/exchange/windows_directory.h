@@ -3,9 +3,8 @@
 
 #include <windows.h>
 
-// The directory into dir (size bytes). Returns the text's length, or 0 when
-// the directory is unavailable or does not fit: the call answers the size it
-// needs, not a length, when the buffer is too small.
+// Into dir (size bytes): its length, or 0 when unavailable or too long (the
+// call then answers the size it needs, and dir holds no directory).
 inline unsigned readWindowsDirectory(char* dir, unsigned size)
 {
     UINT length = GetWindowsDirectoryA(dir, size);

@@ -1,34 +1,20 @@
-// Everything the browser calls: the three exports, the plug-in-wide hooks
-// and the instance handlers of the function table. Each handler checks its
-// instance and hands on to the window, the stream intake or the exchange.
-// Loading and unloading the library do no work.
+// Everything the browser calls: the exports, the plug-in-wide hooks and the
+// instance handlers, each checking its instance and handing on to the
+// window, the stream intake or the exchange. Loading the library does no work.
 #include <string.h>
 
 #include "../exchange/controller.h"
 #include "../exchange/log.h"
+#include "handlers.h"
 #include "host_services.h"
-#include "instance.h"
-#include "stream_intake.h"
-#include "window.h"
-
-enum { kAcceptAnyAmount = 0x0FFFFFFF };
 
 // The browser's table, kept so NP_Initialize can add the later entries.
 static NPPluginFuncs* pluginTable = nullptr;
 
-static NPError NPP_Initialize(void)
-{
-    return NPERR_NO_ERROR;
-}
-
-static void NPP_Shutdown(void)
-{
-}
-
-static void* NPP_GetJavaClass(void)
-{
-    return nullptr;
-}
+// The plug-in-wide hooks: nothing to set up or tear down, and no Java class.
+static NPError NPP_Initialize(void) { return NPERR_NO_ERROR; }
+static void NPP_Shutdown(void) {}
+static void* NPP_GetJavaClass(void) { return nullptr; }
 
 static NPError NPP_New(NPMIMEType, NPP instance, uint16_t mode, int16_t, char*[], char*[],
                        NPSavedData*)
@@ -45,8 +31,7 @@ static NPError NPP_New(NPMIMEType, NPP instance, uint16_t mode, int16_t, char*[]
     return NPERR_NO_ERROR;
 }
 
-// The record goes back to the browser's allocator with everything it still
-// holds; a browser that creates many instances must not leak them.
+// The record goes back with all it holds: many instances must not leak.
 static NPError NPP_Destroy(NPP instance, NPSavedData**)
 {
     PluginInstance* This = instanceRecord(instance);
@@ -78,10 +63,8 @@ static NPError NPP_NewStream(NPP instance, NPMIMEType type, NPStream* stream, NP
     return beginStream(This, stream, type) ? NPERR_NO_ERROR : NPERR_GENERIC_ERROR;
 }
 
-static int32_t NPP_WriteReady(NPP, NPStream*)
-{
-    return kAcceptAnyAmount;
-}
+// Any amount at once.
+static int32_t NPP_WriteReady(NPP, NPStream*) { return 0x0FFFFFFF; }
 
 static int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, void* buffer)
 {
@@ -102,16 +85,12 @@ static NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason
 }
 
 // Streams come through NPP_Write; the plug-in never asks for a file.
-static void NPP_StreamAsFile(NPP, NPStream*, const char*)
-{
-}
+static void NPP_StreamAsFile(NPP, NPStream*, const char*) {}
 
 // There is nothing of ours to print; on a full page the browser prints it.
 static void NPP_Print(NPP instance, NPPrint* print)
 {
-    if (!instance || !print)
-        return;
-    if (print->mode == NP_FULL)
+    if (instance && print && print->mode == NP_FULL)
         print->print.fullPrint.pluginPrinted = false;
 }
 

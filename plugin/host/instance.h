@@ -10,9 +10,7 @@
 
 struct VersionEntry;
 
-enum {
-    kValueSize = 256, // registry and INI values, terminator included
-};
+enum { kValueSize = 256 };  // registry and INI values, terminator included
 
 struct PluginInstance {
     NPWindow* window;         // descriptor of the last NPP_SetWindow; null until then

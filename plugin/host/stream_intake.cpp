@@ -1,6 +1,6 @@
 // Bytes are taken from one stream at a time: the one begun last, until it
 // ends. A browser that breaks that order has the others refused.
-#include "stream_intake.h"
+#include "handlers.h"
 
 #include <string.h>
 
@@ -31,15 +31,11 @@ bool beginStream(PluginInstance* This, NPStream* stream, const char* type)
 static bool isCurrentStream(const PluginInstance* This, const NPStream* stream,
                             const char* refused)
 {
-    if (!This->streamOpen) {
-        logMessage("no stream is open; %s\n", refused);
-        return false;
-    }
-    if (stream != This->stream) {
-        logMessage("not the current stream; %s\n", refused);
-        return false;
-    }
-    return true;
+    if (This->streamOpen && stream == This->stream)
+        return true;
+    logMessage(This->streamOpen ? "not the current stream; %s\n" : "no stream is open; %s\n",
+               refused);
+    return false;
 }
 
 // Makes room for `needed` bytes at the start of the stream's block, keeping

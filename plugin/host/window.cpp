@@ -1,7 +1,7 @@
 // The plug-in draws nothing, but it subclasses the window the browser gives
 // it, repaints it whenever it is handed over, and gives the browser its
 // procedure back when the window goes or the instance ends.
-#include "window.h"
+#include "handlers.h"
 
 #include <windows.h>
 
