@@ -1,6 +1,6 @@
 // Everything the browser calls: the exports, the plug-in-wide hooks and the
 // instance handlers, each checking its instance and handing on to the
-// window, the stream intake or the exchange. Loading the library does no work.
+// window, the stream intake or the exchange. Loading and unloading do no work.
 #include <string.h>
 
 #include "../exchange/controller.h"
