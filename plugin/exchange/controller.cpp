@@ -6,13 +6,14 @@
 
 #include <string.h>
 
-#include "../host/instance.h"
 #include "launch.h"
 #include "locations.h"
 #include "log.h"
 #include "navigate.h"
 #include "report.h"
 #include "trusted_servers.h"
+
+int liveInstances = 0;
 
 // The text of a stream that delivered nothing. Writable like the received
 // text, which is cut in place; nothing here ever writes into an empty one.
@@ -67,10 +68,11 @@ static NPError reportManifest(NPP instance, PluginInstance* This, const char* ma
     char* manifest = takeGame(This, This->data);
     if (!manifest)
         return NPERR_GENERIC_ERROR;
-    if (!performChecksums(instance, This, manifest, reportUrl)) {
+    if (!sendVersionReport(instance, This, manifest, reportUrl)) {
         logMessage("performChecksums failed\n");
         return NPERR_GENERIC_ERROR;
     }
+    releaseStreamData(This);
     This->exchangeState = kAwaitingAnswer;
     return NPERR_NO_ERROR;
 }
@@ -87,19 +89,22 @@ static NPError actOnAnswer(NPP instance, PluginInstance* This, const char* strea
     return NPERR_NO_ERROR;
 }
 
-NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
+void beginExchange(PluginInstance* This)
 {
-    PluginInstance* This = instanceRecord(instance);
-    if (!This)
-        return NPERR_INVALID_INSTANCE_ERROR;
-    logMessage("NPP_DestroyStream called; reason = %d, state = %d\n", reason, This->exchangeState);
+    This->exchangeState = kAwaitingManifest;
+    // Another page still at work keeps its lines: this one only says it began.
+    if (liveInstances == 0)
+        openLog();
+    else
+        logOpenLine();
+    liveInstances++;
+    readTrustedServers(This);
+}
 
-    // Each stream is acted on once, and only the one whose bytes are held:
-    // a second end would terminate and cut its text again.
-    if (!isCurrentStream(This, stream, "end not acted on"))
-        return NPERR_GENERIC_ERROR;
-    This->streamOpen = false;
+void endExchange(void) { liveInstances--; }
 
+NPError actOnStream(NPP instance, PluginInstance* This, const char* streamUrl, NPReason reason)
+{
     // A stream cut short by the network or the user is not what the server
     // sent: acting on it would report half a manifest or start the launcher
     // with half its arguments. The state stays, so a complete stream can
@@ -117,7 +122,6 @@ NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
     else
         This->data = emptyText;
 
-    const char* streamUrl = stream ? stream->url : nullptr;
     if (startsWith(This->data, "ABORT;")) {
         logMessage("Got abort from server -- ABORTING!\n");
         This->exchangeState = kAborted;
@@ -136,7 +140,7 @@ NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
     case kAborted:
         logMessage("Aborting...\n");
         return NPERR_NO_ERROR;
-    default:
+    default:  // answered: later streams are ignored
         return NPERR_NO_ERROR;
     }
 }

@@ -41,7 +41,7 @@ static uint32_t crcStep(uint32_t crc, unsigned char byte)
     return (crc << 8) ^ kCrcTable.entry[(crc >> 24) ^ byte];
 }
 
-uint32_t cksumCrc(const unsigned char* bytes, int32_t count)
+static uint32_t cksumCrc(const unsigned char* bytes, int32_t count)
 {
     if (count <= 0)
         return 0xFFFFFFFFu;  // the complement of an untouched register

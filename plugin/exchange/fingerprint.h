@@ -5,9 +5,6 @@
 
 enum { kChecksumSize = 21 };  // a ten-digit CRC, a ten-digit size and the terminator
 
-// The CRC of the POSIX cksum utility over count bytes.
-uint32_t cksumCrc(const unsigned char* bytes, int32_t count);
-
 // Writes the fingerprint of the file at path into checksum (kChecksumSize
 // bytes) and its length into *length. A file that cannot be opened, or a
 // name that is not a disk file (a device), gives "0".

@@ -10,6 +10,7 @@
 #include "command_text.h"
 #include "log.h"
 #include "registry_value.h"
+#include "windows_directory.h"
 
 static const char kComponentsKey[] = "Software\\Velkor Games Online\\Velkor System Components";
 
@@ -22,19 +23,18 @@ int initPaths(PluginInstance* This, const char* game)
         logMessage("RegOpenKeyEx Failed\n");
         return 0;
     }
-    if (readRegistryValue(key, "SystemPath", This->systemPath, sizeof This->systemPath, nullptr) !=
-        ERROR_SUCCESS) {
-        logMessage("RegQueryValueEx (SystemPath) Failed\n");
-        RegCloseKey(key);
-        return 0;
-    }
-    if (readRegistryValue(key, "PlugInPath", This->pluginPath, sizeof This->pluginPath, nullptr) !=
-        ERROR_SUCCESS) {
-        logMessage("RegQueryValueEx (PlugInPath) Failed\n");
-        RegCloseKey(key);
-        return 0;
-    }
+    const char* failed = nullptr;
+    if (readRegistryValue(key, "SystemPath", This->systemPath, sizeof This->systemPath,
+                          nullptr) != ERROR_SUCCESS)
+        failed = "RegQueryValueEx (SystemPath) Failed\n";
+    else if (readRegistryValue(key, "PlugInPath", This->pluginPath, sizeof This->pluginPath,
+                               nullptr) != ERROR_SUCCESS)
+        failed = "RegQueryValueEx (PlugInPath) Failed\n";
     RegCloseKey(key);
+    if (failed) {
+        logMessage("%s", failed);
+        return 0;
+    }
 
     // The service's own programs live with the system components.
     if (sameIgnoringCase(game, "Velkor", 6)) {
@@ -51,17 +51,10 @@ int initPaths(PluginInstance* This, const char* game)
     return 0;
 }
 
-// Both directory calls answer the size they need, not a length, when the
-// buffer is too small; what they left in it then is not the directory.
+// Like readWindowsDirectory: what a too small buffer holds is not the directory.
 static unsigned readSystemDirectory(char* dir, unsigned size)
 {
     UINT length = GetSystemDirectoryA(dir, size);
-    return length < size ? length : 0;
-}
-
-unsigned readWindowsDirectory(char* dir, unsigned size)
-{
-    UINT length = GetWindowsDirectoryA(dir, size);
     return length < size ? length : 0;
 }
 

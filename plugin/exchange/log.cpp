@@ -12,7 +12,7 @@
 
 #include <windows.h>
 
-#include "locations.h"
+#include "windows_directory.h"
 
 FILE* logFile = nullptr;
 
@@ -20,7 +20,8 @@ enum { kMessageSize = 2048 };
 
 static const char kLogName[] = "\\versioning.log";
 
-void formatLogTime(time_t when, char* text, size_t size)
+// The first line's time text, "Sun Dec 06 02:30:26 2026\n"; size >= 26.
+static void formatLogTime(time_t when, char* text, size_t size)
 {
     // Spelled out rather than asctime(): the day must carry its leading zero
     // and the names must be English whatever the locale.
@@ -39,7 +40,7 @@ void formatLogTime(time_t when, char* text, size_t size)
 
 void openLog(void)
 {
-    char path[kPathSize];
+    char path[MAX_PATH];
     unsigned length = readWindowsDirectory(path, sizeof path);
     if (length == 0 || length + sizeof kLogName > sizeof path)
         return;

@@ -4,7 +4,6 @@
 
 #include <stddef.h>
 #include <stdio.h>
-#include <time.h>
 
 extern FILE* logFile;
 
@@ -17,12 +16,10 @@ void openLog(void);
 // nothing: an instance made while another is still at work.
 void logOpenLine(void);
 
-// Formats once and writes the text verbatim, in one write to the file; a
-// text longer than the usual buffer is still written whole.
+// Formats the message and writes the text verbatim, in one write to the
+// file; a text longer than the usual buffer is formatted again into a block
+// of its size and still written whole.
 void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// The first line's time text, "Sun Dec 06 02:30:26 2026\n"; size >= 26.
-void formatLogTime(time_t when, char* text, size_t size);
 
 // text (length bytes) for a log line: control characters and "\\" written
 // as C escapes (\n, \t, \x01, \\), so a value cannot split or fake a line.

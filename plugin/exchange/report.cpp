@@ -12,19 +12,51 @@
 // Handed back by the browser in NPP_URLNotify, so it must outlive the call.
 static char kNotifyData[] = "2";
 
-// Fills one entry's fingerprint; false after logging a failure.
-static bool fingerprint(PluginInstance* This, VersionEntry* entry, const char* path)
+// Fills the count entries from the lines at line, each zero-terminated with
+// the next just behind it; false after logging a failure.
+static bool fingerprintEntries(PluginInstance* This, const char* line, int32_t count)
 {
-    // A game whose directory is not recorded has nothing on disk to look at.
-    if (strcmp(This->startIn, "Error") == 0) {
-        strcpy(entry->checksum, "0");
-        return true;
+    for (int32_t i = 0; i < count; i++) {
+        VersionEntry* entry = &This->result[i];
+        size_t length = strlen(line);
+        memcpy(entry->name, line, length + 1);
+        line += length + 1;
+
+        char path[kPathSize];
+        if (!resolveManifestPath(This, entry->name, path))
+            return false;
+        // A game whose directory is not recorded has nothing on disk to look at.
+        if (strcmp(This->startIn, "Error") == 0) {
+            strcpy(entry->checksum, "0");
+            continue;
+        }
+        int32_t checksumLength = 0;
+        if (!CheckSumFile(path, entry->checksum, &checksumLength)) {
+            logMessage("CheckSumFile failed\n");
+            return false;
+        }
     }
-    int32_t length = 0;
-    if (!CheckSumFile(path, entry->checksum, &length)) {
-        logMessage("CheckSumFile failed\n");
+    return true;
+}
+
+// Lays out the request for the count entries in postBuf (capacity bytes)
+// and posts it; false after logging when it does not fit. A refused post is
+// the browser's business: the report itself is done.
+static bool postRequest(NPP instance, PluginInstance* This, int32_t count, char* postBuf,
+                        int64_t capacity, const char* url)
+{
+    int32_t total = layOutRequest(postBuf, capacity, This->result, count, &This->contentLength);
+    if (!total) {
+        logMessage("request does not fit its block\n");
         return false;
     }
+    logMessage("content length is %d\n", This->contentLength);
+    logMessage("object count is %d\n", count);
+
+    logMessage("About to NPN_PostURLNotify\n");
+    NPError posted = NPN_PostURLNotify(instance, url, nullptr, uint32_t(total), postBuf,
+                                       false, kNotifyData);
+    logMessage("NPN_PostURLNotify Complete, result = %d; total = %d\n", posted, total);
     return true;
 }
 
@@ -37,7 +69,7 @@ static void releaseReport(PluginInstance* This, char* postBuf)
     This->result = nullptr;
 }
 
-int performChecksums(NPP instance, PluginInstance* This, char* manifestStart, const char* url)
+int sendVersionReport(NPP instance, PluginInstance* This, char* manifestStart, const char* url)
 {
     ManifestShape shape = splitManifest(manifestStart, This->data + This->dataLen);
     if (shape.badLine) {
@@ -69,41 +101,8 @@ int performChecksums(NPP instance, PluginInstance* This, char* manifestStart, co
     }
     logMessage("postBufSize is %d\n", int32_t(capacity));
 
-    // The split left each line zero-terminated, the next one just behind it.
-    const char* line = manifestStart;
-    for (int32_t i = 0; i < count; i++) {
-        VersionEntry* entry = &This->result[i];
-        size_t length = strlen(line);
-        memcpy(entry->name, line, length + 1);
-        line += length + 1;
-
-        char path[kPathSize];
-        if (!resolveManifestPath(This, entry->name, path)) {
-            releaseReport(This, postBuf);
-            return 0;
-        }
-        if (!fingerprint(This, entry, path)) {
-            releaseReport(This, postBuf);
-            return 0;
-        }
-    }
-
-    int32_t total = layOutRequest(postBuf, capacity, This->result, count, &This->contentLength);
-    if (!total) {
-        logMessage("request does not fit its block\n");
-        releaseReport(This, postBuf);
-        return 0;
-    }
-    logMessage("content length is %d\n", This->contentLength);
-    logMessage("object count is %d\n", count);
-
-    logMessage("About to NPN_PostURLNotify\n");
-    NPError posted = NPN_PostURLNotify(instance, url, nullptr, uint32_t(total), postBuf,
-                                       false, kNotifyData);
-    logMessage("NPN_PostURLNotify Complete, result = %d; total = %d\n", posted, total);
-
-    // A refused post is the browser's business; the report itself is done.
+    bool sent = fingerprintEntries(This, manifestStart, count) &&
+                postRequest(instance, This, count, postBuf, capacity, url);
     releaseReport(This, postBuf);
-    releaseStreamData(This);
-    return 1;
+    return sent ? 1 : 0;
 }

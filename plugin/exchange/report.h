@@ -3,16 +3,8 @@
 #pragma once
 
 #include "../host/instance.h"
-#include "fingerprint.h"
 
-enum { kNameSize = 260 };
-
-struct VersionEntry {
-    char name[kNameSize];          // the manifest line
-    char checksum[kChecksumSize];  // its fingerprint, or "0"
-};
-
-// Posts to url ("ret_objects", or that name resolved against the manifest's
-// address). Returns 1 when the report was handed to the browser, 0 after
-// logging a failure.
-int performChecksums(NPP instance, PluginInstance* This, char* manifestStart, const char* url);
+// Fingerprints the file each manifest line (from manifestStart on) names,
+// lays out the request, posts it to url and gives back the blocks it took.
+// Returns 1 when the report was handed to the browser, 0 after logging.
+int sendVersionReport(NPP instance, PluginInstance* This, char* manifestStart, const char* url);

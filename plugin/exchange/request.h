@@ -5,7 +5,14 @@
 
 #include <stdint.h>
 
-#include "report.h"
+#include "fingerprint.h"
+
+enum { kNameSize = 260 };
+
+struct VersionEntry {
+    char name[kNameSize];          // the manifest line
+    char checksum[kChecksumSize];  // its fingerprint, or "0"
+};
 
 // What splitting a manifest found. A line that cannot become an entry stops
 // the split; badLine names it (counting from 1), 0 when every line is fine.

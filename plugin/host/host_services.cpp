@@ -7,9 +7,7 @@ NPNetscapeFuncs* hostTable = nullptr;
 NPError NPN_GetURL(NPP instance, const char* url, const char* target)
 {
     NPNetscapeFuncs* table = hostTable;
-    if (!table || !table->geturl)
-        return NPERR_GENERIC_ERROR;
-    return table->geturl(instance, url, target);
+    return table && table->geturl ? table->geturl(instance, url, target) : NPERR_GENERIC_ERROR;
 }
 
 NPError NPN_PostURLNotify(NPP instance, const char* url, const char* target, uint32_t len,
@@ -30,9 +28,7 @@ NPError NPN_PostURLNotify(NPP instance, const char* url, const char* target, uin
 void* NPN_MemAlloc(uint32_t size)
 {
     NPNetscapeFuncs* table = hostTable;
-    if (!table || !table->memalloc)
-        return nullptr;
-    return table->memalloc(size);
+    return table && table->memalloc ? table->memalloc(size) : nullptr;
 }
 
 void NPN_MemFree(void* ptr)
@@ -45,7 +41,5 @@ void NPN_MemFree(void* ptr)
 void* NPN_GetJavaEnv(void)
 {
     NPNetscapeFuncs* table = hostTable;
-    if (!table || !table->getJavaEnv)
-        return nullptr;
-    return table->getJavaEnv();
+    return table && table->getJavaEnv ? table->getJavaEnv() : nullptr;
 }

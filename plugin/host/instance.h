@@ -5,13 +5,12 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "host_services.h"
 #include "npapi.h"
 
 struct VersionEntry;
 
-enum {
-    kValueSize = 256, // registry and INI values, terminator included
-};
+enum { kValueSize = 256 };  // registry and INI values, terminator included
 
 struct PluginInstance {
     NPWindow* window;         // descriptor of the last NPP_SetWindow; null until then
@@ -31,8 +30,7 @@ struct PluginInstance {
     char* dataBlock;
     int32_t dataCapacity;
 
-    // Bytes are taken from one stream at a time: the one begun last, until
-    // it ends. A browser that breaks that order has the others refused.
+    // The stream whose bytes are taken, and whether it is still open.
     NPStream* stream;
     bool streamOpen;
 
@@ -46,34 +44,20 @@ struct PluginInstance {
     int exchangeState;
 };
 
-// Instances created and not yet destroyed: the log starts anew only with
-// the first of them, so no page's lines are lost while it is still at work.
-extern int liveInstances;
-
 // The record of a browser instance, or null for a null handle or pdata.
 inline PluginInstance* instanceRecord(NPP instance)
 {
     return instance ? static_cast<PluginInstance*>(instance->pdata) : nullptr;
 }
 
-// Returns the stream's block to the browser and forgets it.
-void releaseStreamData(PluginInstance* This);
-
-// Whether stream is the one whose bytes are being taken; logs why not, with
-// what is refused ("write refused").
-bool isCurrentStream(const PluginInstance* This, const NPStream* stream, const char* refused);
-
-// Plug-in entries of the function table, defined across plugin/host and
-// plugin/exchange.
-NPError NPP_New(NPMIMEType pluginType, NPP instance, uint16_t mode, int16_t argc, char* argn[],
-                char* argv[], NPSavedData* saved);
-NPError NPP_Destroy(NPP instance, NPSavedData** save);
-NPError NPP_SetWindow(NPP instance, NPWindow* window);
-NPError NPP_NewStream(NPP instance, NPMIMEType type, NPStream* stream, NPBool seekable,
-                      uint16_t* stype);
-NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason);
-int32_t NPP_WriteReady(NPP instance, NPStream* stream);
-int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, void* buffer);
-void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname);
-void NPP_Print(NPP instance, NPPrint* platformPrint);
-void NPP_URLNotify(NPP instance, const char* url, NPReason reason, void* notifyData);
+// Returns the stream's block to the browser and forgets it: after the
+// report is posted, and with the instance.
+inline void releaseStreamData(PluginInstance* This)
+{
+    if (This->dataBlock)
+        NPN_MemFree(This->dataBlock);
+    This->dataBlock = nullptr;
+    This->dataCapacity = 0;
+    This->data = nullptr;
+    This->dataLen = 0;
+}

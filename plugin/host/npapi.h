@@ -10,11 +10,7 @@
 #define NP_VERSION_MAJOR 0
 #define NP_VERSION_MINOR 9
 
-#ifdef _WIN32
 #define NP_EXPORT_CALL __stdcall
-#else
-#define NP_EXPORT_CALL
-#endif
 
 typedef unsigned char NPBool;
 typedef int16_t NPError;

@@ -1,86 +1,41 @@
-// Instance creation and the gathering of a stream's bytes into one block.
+// Bytes are taken from one stream at a time: the one begun last, until it
+// ends. A browser that breaks that order has the others refused.
+#include "handlers.h"
+
 #include <string.h>
 
-#include "../exchange/controller.h"
 #include "../exchange/log.h"
 #include "../exchange/trusted_servers.h"
 #include "host_services.h"
-#include "instance.h"
 
-enum { kAcceptAnyAmount = 0x0FFFFFFF };
-
-int liveInstances = 0;
-
-NPError NPP_New(NPMIMEType, NPP instance, uint16_t mode, int16_t, char*[], char*[], NPSavedData*)
+bool beginStream(PluginInstance* This, NPStream* stream, const char* type)
 {
-    if (!instance)
-        return NPERR_INVALID_INSTANCE_ERROR;
-    PluginInstance* This = static_cast<PluginInstance*>(NPN_MemAlloc(sizeof(PluginInstance)));
-    instance->pdata = This;
-    if (!This)
-        return NPERR_OUT_OF_MEMORY_ERROR;
-    memset(This, 0, sizeof *This);
-    This->mode = mode;
-    This->exchangeState = kAwaitingManifest;
-
-    // Another page still at work keeps its lines: this one only says it began.
-    if (liveInstances == 0)
-        openLog();
-    else
-        logOpenLine();
-    liveInstances++;
-    readTrustedServers(This);
-    return NPERR_NO_ERROR;
-}
-
-NPError NPP_NewStream(NPP instance, NPMIMEType type, NPStream* stream, NPBool, uint16_t*)
-{
-    PluginInstance* This = instanceRecord(instance);
-    if (!This)
-        return NPERR_INVALID_INSTANCE_ERROR;
-    logMessage("NPP_NewStream called.\n");
     // Refused before any of its bytes can be taken. A stream already open
     // stays the current one, unless the browser reused its record for this
     // one: what comes under that record now is the refused stream's.
     if (!isTrustedStream(This, stream ? stream->url : nullptr, type)) {
         if (stream == This->stream)
             This->streamOpen = false;
-        return NPERR_GENERIC_ERROR;
+        return false;
     }
     if (This->streamOpen)
         logMessage("an earlier stream is still open; its bytes are dropped\n");
     This->stream = stream;
     This->streamOpen = true;
     This->dataLen = 0;
-    return NPERR_NO_ERROR;
-}
-
-bool isCurrentStream(const PluginInstance* This, const NPStream* stream, const char* refused)
-{
-    if (!This->streamOpen) {
-        logMessage("no stream is open; %s\n", refused);
-        return false;
-    }
-    if (stream != This->stream) {
-        logMessage("not the current stream; %s\n", refused);
-        return false;
-    }
     return true;
 }
 
-int32_t NPP_WriteReady(NPP, NPStream*)
+// Whether stream is the one whose bytes are being taken; logs why not, with
+// what is refused ("write refused").
+static bool isCurrentStream(const PluginInstance* This, const NPStream* stream,
+                            const char* refused)
 {
-    return kAcceptAnyAmount;
-}
-
-void releaseStreamData(PluginInstance* This)
-{
-    if (This->dataBlock)
-        NPN_MemFree(This->dataBlock);
-    This->dataBlock = nullptr;
-    This->dataCapacity = 0;
-    This->data = nullptr;
-    This->dataLen = 0;
+    if (This->streamOpen && stream == This->stream)
+        return true;
+    logMessage(This->streamOpen ? "not the current stream; %s\n" : "no stream is open; %s\n",
+               refused);
+    return false;
 }
 
 // Makes room for `needed` bytes at the start of the stream's block, keeping
@@ -112,12 +67,9 @@ static bool reserve(PluginInstance* This, int64_t needed)
     return true;
 }
 
-int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, void* buffer)
+int32_t takeChunk(PluginInstance* This, const NPStream* stream, int32_t offset, int32_t len,
+                  const void* buffer)
 {
-    logMessage("NPP_Write called; len = %d\n", len);
-    PluginInstance* This = instanceRecord(instance);
-    if (!This)
-        return -1;
     if (!buffer) {
         logMessage("buffer is NULL\n");
         return -1;
@@ -146,4 +98,14 @@ int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, v
     memcpy(This->data + This->dataLen, buffer, size_t(len));
     This->dataLen = int32_t(total);
     return len;
+}
+
+bool endStream(PluginInstance* This, const NPStream* stream)
+{
+    // Each stream is acted on once: a second end would terminate and cut
+    // its text again.
+    if (!isCurrentStream(This, stream, "end not acted on"))
+        return false;
+    This->streamOpen = false;
+    return true;
 }

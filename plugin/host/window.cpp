@@ -1,12 +1,9 @@
-// The instance's window: the plug-in draws nothing, but it subclasses the
-// window the browser gives it, repaints it whenever it is handed over, and
-// gives the browser its procedure back when the window goes or the instance
-// ends. Also the instance handlers that do little or nothing.
-#include <windows.h>
+// The plug-in draws nothing, but it subclasses the window the browser gives
+// it, repaints it whenever it is handed over, and gives the browser its
+// procedure back when the window goes or the instance ends.
+#include "handlers.h"
 
-#include "../exchange/log.h"
-#include "host_services.h"
-#include "instance.h"
+#include <windows.h>
 
 // Leads from a window to its instance record, for instanceWindowProc.
 static const char kInstanceProperty[] = "instance->pdata";
@@ -60,7 +57,7 @@ static void subclass(PluginInstance* This, HWND hwnd)
 }
 
 // Never installs a null procedure: with nothing bound there is nothing to undo.
-static void restore(PluginInstance* This)
+void restoreWindow(PluginInstance* This)
 {
     if (This->hwnd && This->defaultWindowProc) {
         setWindowProc(This->hwnd, This->defaultWindowProc);
@@ -72,11 +69,8 @@ static void restore(PluginInstance* This)
     This->defaultWindowProc = nullptr;
 }
 
-NPError NPP_SetWindow(NPP instance, NPWindow* window)
+void setWindow(PluginInstance* This, NPWindow* window)
 {
-    PluginInstance* This = instanceRecord(instance);
-    if (!This)
-        return NPERR_INVALID_INSTANCE_ERROR;
     HWND hwnd = window ? static_cast<HWND>(window->window) : nullptr;
 
     // The choice rests on the descriptor held, not on hwnd: a descriptor
@@ -85,53 +79,13 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window)
         if (hwnd)
             subclass(This, hwnd);
     } else if (!hwnd) {
-        restore(This);
+        restoreWindow(This);
     } else if (hwnd == This->hwnd) {
         // Handed over again (a resize, say): bound already, only repainted.
         repaint(hwnd);
     } else {
-        restore(This);
+        restoreWindow(This);
         subclass(This, hwnd);
     }
     This->window = window;
-    return NPERR_NO_ERROR;
-}
-
-// The record goes back to the browser's allocator with everything it still
-// holds; a browser that creates many instances must not leak them.
-NPError NPP_Destroy(NPP instance, NPSavedData**)
-{
-    PluginInstance* This = instanceRecord(instance);
-    if (!This)
-        return NPERR_INVALID_INSTANCE_ERROR;
-    if (This->window)
-        restore(This);
-    releaseStreamData(This);
-    if (This->result)
-        NPN_MemFree(This->result);
-    NPN_MemFree(This);
-    instance->pdata = nullptr;
-    if (liveInstances > 0)
-        liveInstances--;
-    return NPERR_NO_ERROR;
-}
-
-// Streams come through NPP_Write; the plug-in never asks for a file.
-void NPP_StreamAsFile(NPP, NPStream*, const char*)
-{
-}
-
-// There is nothing of ours to print; on a full page the browser prints it.
-void NPP_Print(NPP instance, NPPrint* print)
-{
-    if (!instance || !print)
-        return;
-    if (print->mode == NP_FULL)
-        print->print.fullPrint.pluginPrinted = false;
-}
-
-// The end of the version report's post; the answer itself comes as a stream.
-void NPP_URLNotify(NPP, const char* url, NPReason reason, void*)
-{
-    logMessage("NPP_URLNotify called with reason = %d; URL = %s\n", reason, url ? url : "(null)");
 }

@@ -73,6 +73,7 @@ TEST_CASE("reports of manifests that differ from the usual one")
 TEST_CASE("every kind of stream in the states that accept it")
 {
     FakeBrowser& browser = installFakeBrowser();
+    const NPPluginFuncs& p = browser.plugin;
     InstalledService service;
     TestInstance t;
     const std::string top = "http://games.example/index.html _top", report = "iTestGame;a.exe\n\n", a231(231, 'a');
@@ -219,14 +220,14 @@ TEST_CASE("every kind of stream in the states that accept it")
         for (char call : c.calls) {
             NPStream* stream = &streams[isupper(call) ? 1 : 0];
             if (tolower(call) == 'b')
-                answered = NPP_NewStream(&t.npp, const_cast<char*>(c.type), stream, 0, nullptr);
+                answered = p.newstream(&t.npp, const_cast<char*>(c.type), stream, 0, nullptr);
             for (size_t at = 0; tolower(call) == 'w' && at < c.stream.size(); at += 3) {
                 std::string chunk = c.stream.substr(at, 3);
-                NPP_Write(&t.npp, stream, int32_t(at), int32_t(chunk.size()), &chunk[0]);
+                p.write(&t.npp, stream, int32_t(at), int32_t(chunk.size()), &chunk[0]);
             }
             if (tolower(call) == 'e') {
                 browser.failAllocation = c.failAllocation;
-                answered = NPP_DestroyStream(&t.npp, stream, c.reason);
+                answered = p.destroystream(&t.npp, stream, c.reason);
             }
         }
 
@@ -242,7 +243,7 @@ TEST_CASE("every kind of stream in the states that accept it")
             if (line.rfind(kStart, 0) == 0)
                 CHECK(waitForLaunch() == Lines{line.substr(9), "C:\\vk system"});
     }
-    CHECK((NPP_Destroy(&t.npp, nullptr) == NPERR_NO_ERROR && browser.liveBlocks.empty()));
+    CHECK((p.destroy(&t.npp, nullptr) == NPERR_NO_ERROR && browser.liveBlocks.empty()));
     CHECK(guardsIntact());
 }
 

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <regex>
 
 #include <doctest/doctest.h>
@@ -183,27 +184,21 @@ TEST_CASE("one whole version check exchange through the exports")
     CHECK(browser.plugin.destroy(&t.npp, nullptr) == NPERR_NO_ERROR);
     CHECK((browser.liveBlocks.empty() && plugin.shutdown() == NPERR_NO_ERROR));
 
-    // The whole log: this instance opened it anew.
+    // The log, opened anew by this instance, with the report's whole trace,
+    // which only this test sees; the manifest's and the answer's lines are
+    // the exchange tests' rows.
     const Lines log = lastLines();
     REQUIRE(log.size() == 31);
     CHECK(std::regex_match(log[0], std::regex("Log file open at [A-Z][a-z]{2} [A-Z][a-z]{2} "
                                               "[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}")));
-    CHECK(Lines(log.begin() + 1, log.end()) ==
-          Lines{"trusted servers: http://games.example (" + std::to_string(sizeof(void*) * 8) +
-                    "-bit registry view)",
-                "NPP_NewStream called.",
-                "NPP_Write called; len = 12",
-                "NPP_Write called; len = 11", "Doing a realloc",
-                "NPP_DestroyStream called; reason = 0, state = 0", "game is iTestGame",
-                "In initPaths; got iTestGame", "Path is C:\\vk game", "postBufSize is 172",
-                "Awake, about to map file C:\\vk game\\a.exe", "realSize = 3",
-                "checksum = 1219131554", "returned checksum = 12191315543",
-                "Awake, about to map file C:\\vk game\\b dat", "realSize = 2000",
-                "checksum = 2619405351", "returned checksum = 26194053512000",
-                "content length is 64", "object count is 2", "About to NPN_PostURLNotify",
-                "NPN_PostURLNotify Complete, result = 0; total = 132",
-                "NPP_URLNotify called with reason = 0; URL = http://games.example/ret_objects", "NPP_NewStream called.",
-                "NPP_Write called; len = 37", "NPP_DestroyStream called; reason = 0, state = 1",
-                "Awake -- buffer is '" + arguments + "'", "Starting " + client,
-                "Calling NPN_GetURL", "NPN_GetURL is complete, result = 0"});
+    const Lines report = {
+        "postBufSize is 172",
+        "Awake, about to map file C:\\vk game\\a.exe", "realSize = 3",
+        "checksum = 1219131554", "returned checksum = 12191315543",
+        "Awake, about to map file C:\\vk game\\b dat", "realSize = 2000",
+        "checksum = 2619405351", "returned checksum = 26194053512000",
+        "content length is 64", "object count is 2", "About to NPN_PostURLNotify",
+        "NPN_PostURLNotify Complete, result = 0; total = 132",
+        "NPP_URLNotify called with reason = 0; URL = http://games.example/ret_objects"};
+    CHECK(std::search(log.begin(), log.end(), report.begin(), report.end()) != log.end());
 }

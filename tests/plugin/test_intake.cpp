@@ -22,19 +22,19 @@ static std::string held(TestInstance& t)
 
 static int32_t write(TestInstance& t, NPStream* stream, int32_t offset, std::string bytes)
 {
-    return NPP_Write(&t.npp, stream, offset, int32_t(bytes.size()), &bytes[0]);
+    return fakeBrowser().plugin.write(&t.npp, stream, offset, int32_t(bytes.size()), &bytes[0]);
 }
 
 TEST_CASE("a stream is gathered into one growing block")
 {
     trustAnyServer();
-    installFakeBrowser();
+    const NPPluginFuncs& p = installFakeBrowser().plugin;
     TestInstance t;
     REQUIRE(t.created == NPERR_NO_ERROR);
     CHECK(t.record()->exchangeState == kAwaitingManifest);
 
     NPStream stream{};
-    NPP_NewStream(&t.npp, nullptr, &stream, 0, nullptr);
+    p.newstream(&t.npp, nullptr, &stream, 0, nullptr);
     std::string expected;
     for (int i = 0; i < 5000; i++) {
         std::string chunk(1 + i % 7, char('a' + i % 26));
@@ -42,9 +42,9 @@ TEST_CASE("a stream is gathered into one growing block")
         expected += chunk;
     }
     CHECK((held(t) == expected && fakeBrowser().allocationSizes.size() < 30));
-    NPP_NewStream(&t.npp, nullptr, &stream, 0, nullptr);  // starts over in the same block
+    p.newstream(&t.npp, nullptr, &stream, 0, nullptr);  // starts over in the same block
     CHECK((write(t, &stream, 0, "second") == 6 && held(t) == "second"));
-    CHECK((NPP_Destroy(&t.npp, nullptr) == NPERR_NO_ERROR && fakeBrowser().liveBlocks.empty()));
+    CHECK((p.destroy(&t.npp, nullptr) == NPERR_NO_ERROR && fakeBrowser().liveBlocks.empty()));
 }
 
 TEST_CASE("stream intake answers each chunk with one log line; a refused one changes nothing")
@@ -79,29 +79,29 @@ TEST_CASE("stream intake answers each chunk with one log line; a refused one cha
     };
     for (const auto& row : rows) {
         CAPTURE(row.logLine);
-        installFakeBrowser();
+        const NPPluginFuncs& p = installFakeBrowser().plugin;
         TestInstance t;
         NPStream first{}, second{};
-        NPP_NewStream(&t.npp, nullptr, &first, 0, nullptr);
+        p.newstream(&t.npp, nullptr, &first, 0, nullptr);
         write(t, &first, 0, row.before);
         if (row.ended)
-            NPP_DestroyStream(&t.npp, &first, NPRES_DONE);
+            p.destroystream(&t.npp, &first, NPRES_DONE);
         if (!row.other.empty()) {
-            NPP_NewStream(&t.npp, nullptr, &second, 0, nullptr);
+            p.newstream(&t.npp, nullptr, &second, 0, nullptr);
             write(t, &second, 0, row.other);
             if (row.otherEnded)
-                NPP_DestroyStream(&t.npp, &second, NPRES_DONE);
+                p.destroystream(&t.npp, &second, NPRES_DONE);
         }
         std::string before = held(t);
         fakeBrowser().failAllocation = row.noMemory ? 0 : -1;
         std::string bytes(64, 'd');
-        CHECK(NPP_Write(&t.npp, &first, row.offset, row.len, row.noBuffer ? 0 : &bytes[0]) ==
+        CHECK(p.write(&t.npp, &first, row.offset, row.len, row.noBuffer ? 0 : &bytes[0]) ==
               row.result);
         CHECK(held(t) == (row.result < 0 ? before : before + bytes.substr(0, size_t(row.len))));
         CHECK(lastLines(1)[0] == row.logLine);
         CHECK(guardsIntact());
         // Every row ends mid-stream: the instance goes with all it holds.
-        CHECK((NPP_Destroy(&t.npp, nullptr) == NPERR_NO_ERROR && fakeBrowser().liveBlocks.empty()));
+        CHECK((p.destroy(&t.npp, nullptr) == NPERR_NO_ERROR && fakeBrowser().liveBlocks.empty()));
         CHECK(write(t, &first, 0, "x") == -1);
     }
 }
