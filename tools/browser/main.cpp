@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "browser.h"
+#include "vkbrowse.h"
 
 static int usage()
 {

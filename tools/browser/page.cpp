@@ -4,12 +4,9 @@
 
 #include <ctype.h>
 
-static std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = (char)tolower((unsigned char)c);
-    return text;
-}
+#include <algorithm>
+
+#include "command_text.h"
 
 std::string Embed::value(const std::string& name) const
 {
@@ -32,7 +29,8 @@ static void readAttributes(const std::string& html, size_t pos, Embed& embed)
         size_t nameStart = pos;
         while (pos < n && !isspace((unsigned char)html[pos]) && html[pos] != '=' && html[pos] != '>')
             pos++;
-        std::string name = lower(html.substr(nameStart, pos - nameStart));
+        std::string name = html.substr(nameStart, pos - nameStart);
+        std::transform(name.begin(), name.end(), name.begin(), asciiLower);
         std::string value;
         while (pos < n && isspace((unsigned char)html[pos]))
             pos++;
@@ -61,17 +59,20 @@ static void readAttributes(const std::string& html, size_t pos, Embed& embed)
 
 bool findEmbed(const std::string& html, const std::string& mimeType, Embed& embed)
 {
-    std::string text = lower(html);
-    std::string wanted = lower(mimeType);
-    size_t pos = 0;
-    while ((pos = text.find("<embed", pos)) != std::string::npos) {
+    for (size_t pos = html.find('<'); pos != std::string::npos; pos = html.find('<', pos)) {
+        if (!sameIgnoringCase(html.c_str() + pos, "<embed", 6)) {
+            pos++;
+            continue;
+        }
         pos += 6;
-        if (pos < text.size() && !isspace((unsigned char)text[pos]) && text[pos] != '>')
+        if (pos < html.size() && !isspace((unsigned char)html[pos]) && html[pos] != '>')
             continue;  // <embedded> and the like
         Embed found;
         readAttributes(html, pos, found);
-        std::string type = lower(found.value("type"));
-        if (wanted.empty() ? !type.empty() : type == wanted) {
+        std::string type = found.value("type");
+        if (mimeType.empty() ? !type.empty()
+                             : type.size() == mimeType.size() &&
+                                   sameIgnoringCase(type.c_str(), mimeType.c_str(), type.size())) {
             embed = found;
             return true;
         }

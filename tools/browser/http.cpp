@@ -1,12 +1,17 @@
-// The HTTP exchange over WinHTTP, asynchronous so that one deadline bounds
-// the whole answer: WinHTTP's own time-outs count per receive, and a
-// server that trickles a byte a second never trips them.
+// All of the stand-in's HTTP, over WinHTTP: one exchange at a time, bounded
+// as a whole by one deadline (WinHTTP's own time-outs count per receive,
+// and a server that trickles a byte a second never trips them), redirects
+// followed where a browser follows them, and a refused certificate's
+// reason. Each exchange and its answer get transcript lines.
 #include <stdlib.h>
 #include <windows.h>
+#include <wincrypt.h>
 #include <winhttp.h>
 
-#include "http.h"
 #include "url.h"
+#include "vkbrowse.h"
+
+enum { kMaxRedirects = 5 };  // a server that keeps redirecting is given up on here
 
 // No page or stream of this service comes near this; a server that sends
 // more is not believed.
@@ -105,6 +110,67 @@ static std::string hostAndPort(const HttpUrl& url)
     return std::string(url.host.begin(), url.host.end()) + ":" + std::to_string(url.port);
 }
 
+// Why a server's certificate was refused. Wine's WinHTTP reports every
+// refusal as a failed TLS handshake, Windows' as flags: either way the
+// certificate is fetched again with the checks off, by a HEAD request that
+// carries nothing of the exchange, and checked here as the system would.
+static std::string verdict(const CERT_CONTEXT* certificate, const std::wstring& host)
+{
+    CERT_CHAIN_PARA chainPara = {};
+    chainPara.cbSize = sizeof chainPara;
+    const CERT_CHAIN_CONTEXT* chain = nullptr;
+    if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, 0,
+                                 nullptr, &chain))
+        return "its chain could not be built";
+    SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
+    ssl.cbSize = sizeof ssl;
+    ssl.dwAuthType = AUTHTYPE_SERVER;
+    ssl.pwszServerName = const_cast<wchar_t*>(host.c_str());
+    CERT_CHAIN_POLICY_PARA policy = {};
+    policy.cbSize = sizeof policy;
+    policy.pvExtraPolicyPara = &ssl;
+    CERT_CHAIN_POLICY_STATUS status = {};
+    status.cbSize = sizeof status;
+    CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status);
+    CertFreeCertificateChain(chain);
+    std::string insecure = " (--insecure accepts it)";
+    switch (status.dwError) {
+    case DWORD(CERT_E_UNTRUSTEDROOT):
+    case DWORD(CERT_E_CHAINING): return "is from an unknown authority" + insecure;
+    case DWORD(CERT_E_CN_NO_MATCH): return "is for another name" + insecure;
+    case DWORD(CERT_E_EXPIRED): return "has expired or is not yet valid" + insecure;
+    case DWORD(CERT_E_WRONG_USAGE): return "is not for a server" + insecure;
+    case DWORD(CERT_E_REVOKED): return "is revoked";
+    case 0: return "checks out, yet the TLS handshake failed";
+    }
+    return "is refused by the system's checks";
+}
+
+static std::string refusedCertificate(const HttpUrl& url, int timeoutMilliseconds)
+{
+    std::string reason = "the TLS handshake failed, and the certificate could not be had for a closer look";
+    HINTERNET connection = WinHttpConnect(checker, url.host.c_str(), url.port, 0);
+    HINTERNET request = connection ? WinHttpOpenRequest(connection, L"HEAD", url.path.c_str(), nullptr,
+                                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                        WINHTTP_FLAG_SECURE)
+                                   : nullptr;
+    DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                   SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+    const CERT_CONTEXT* certificate = nullptr;
+    DWORD size = sizeof certificate;
+    if (request && WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore) &&
+        WinHttpSetTimeouts(request, timeoutMilliseconds, timeoutMilliseconds, timeoutMilliseconds,
+                           timeoutMilliseconds) &&
+        WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) &&
+        WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) && certificate) {
+        reason = "the server's certificate " + verdict(certificate, url.host);
+        CertFreeCertificateContext(certificate);
+    }
+    WinHttpCloseHandle(request);
+    WinHttpCloseHandle(connection);
+    return reason;
+}
+
 // A WinHTTP error in words: the ones a server or a network causes by name,
 // a refused certificate with its reason.
 static std::string failure(DWORD error, const HttpUrl& url, DWORD deadline)
@@ -119,7 +185,7 @@ static std::string failure(DWORD error, const HttpUrl& url, DWORD deadline)
     case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
     case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
     case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-        return refusedCertificate(checker, url, int(left(deadline)) + 1);
+        return refusedCertificate(url, int(left(deadline)) + 1);
     }
     return "WinHTTP error " + std::to_string(error);
 }
@@ -153,9 +219,12 @@ static void readHead(HINTERNET request, HttpAnswer& answer)
         answer.announced = atoll(length.c_str());
 }
 
-HttpAnswer httpExchange(const std::string& address, const std::string& method,
-                        const std::vector<std::string>& headers, const std::string& body,
-                        int timeoutSeconds)
+// One exchange: method to address with the header lines and body, the
+// whole answer back. Redirects are left to the caller; a failure is
+// described in the answer's error.
+static HttpAnswer exchange(const std::string& address, const std::string& method,
+                           const std::vector<std::string>& headers, const std::string& body,
+                           int timeoutSeconds)
 {
     HttpAnswer answer;
     HttpUrl url;
@@ -245,5 +314,55 @@ HttpAnswer httpExchange(const std::string& address, const std::string& method,
     answer.cutShort = answer.cutShort || error || answer.announced > (long long)answer.body.size();
     WinHttpCloseHandle(request);
     WinHttpCloseHandle(connection);
+    return answer;
+}
+
+static void noteAnswer(const HttpAnswer& answer)
+{
+    if (answer.status)
+        transcriptNote("answer: " + answer.statusLine + ", " + std::to_string(answer.body.size()) +
+                       " bytes of " + (answer.contentType.empty() ? "untyped data" : answer.contentType) +
+                       ": " + quoted(answer.body, 300));
+    if (!answer.error.empty())
+        transcriptNote("HTTP failure: " + answer.error);
+}
+
+static bool isRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+HttpAnswer httpGet(std::string& url, int timeoutSeconds)
+{
+    for (int hops = 0;; hops++) {
+        transcriptNote("GET " + url);
+        HttpAnswer answer = exchange(url, "GET", {}, "", timeoutSeconds);
+        noteAnswer(answer);
+        if (!isRedirect(answer.status) || !answer.error.empty())
+            return answer;
+        std::string next = answer.location.empty() ? "" : resolveUrl(url, answer.location);
+        if (next.empty())
+            answer.error = "the answer " + answer.statusLine + " redirects to " + quoted(answer.location) +
+                           ", not an http or https address";
+        else if (hops == kMaxRedirects)
+            answer.error = "more than " + std::to_string(kMaxRedirects) + " redirects; the last to " + next;
+        if (!answer.error.empty()) {
+            answer.status = 0;  // not a page: the failure is the redirect's
+            transcriptNote("HTTP failure: " + answer.error);
+            return answer;
+        }
+        transcriptNote("redirected to " + next);
+        url = next;
+    }
+}
+
+HttpAnswer httpPost(const std::string& url, const std::vector<std::string>& headers,
+                    const std::string& body, int timeoutSeconds)
+{
+    // A redirect of a post is not followed: a browser would have to ask
+    // before sending the report again, or turn it into a GET that loses it.
+    transcriptNote("POST " + url + " with " + std::to_string(body.size()) + " body bytes");
+    HttpAnswer answer = exchange(url, "POST", headers, body, timeoutSeconds);
+    noteAnswer(answer);
     return answer;
 }
