@@ -4,13 +4,14 @@
 #   make demo     the main job on built-in sample data
 #   make dist     the shipped files and the operator's README in one zip
 #   make bench    the shipped plug-in against the floor of its work, under Wine
+#   make bench-server  the reference server, alone and as gunicorn behind nginx, 50 players at once
 #   make sample   a standing Wine test bed with the sample installed (make sample-down)
 WERROR ?= ON
 BENCH_CPU ?= 0
 BENCH_RUNS ?= 5
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test demo dist bench sample sample-down clean
+.PHONY: all deps configure build test demo dist bench bench-server sample sample-down clean
 
 all: build
 
@@ -38,6 +39,9 @@ dist: build
 
 bench: build
 	@BENCH_RUNS=$(BENCH_RUNS) sh tools/bench/bench.sh $(BENCH_CPU)
+
+bench-server: deps
+	@python3 tools/bench/server_bench.py
 
 sample: build
 	@sh tools/sample/bed.sh up

@@ -181,6 +181,59 @@ nginx)  # The reference server behind nginx, over HTTPS with a certificate
     run 0 irampart --follow-self --insecure --proxy localhost:$proxy; cp "$T" "$WORK/irampart.proxy"
     same_transcript "$WORK/irampart.direct" "$WORK/irampart.proxy"
     has "$WORK/tinyproxy.log" "CONNECT 127.0.0.1:$tls" ;;
+certificates)  # A chain from a CA of the test's own, which this Wine alone
+    # trusts, through nginx with HTTP/2 on as operators set it: the whole
+    # chain completes without --insecure; each mistake an operator can make
+    # with it is named, nothing is posted, and the refused server is sent no
+    # request at all.
+    . "$(dirname "$0")/front_servers.sh"
+    . "$(dirname "$0")/test_ca.sh"
+    trap 'stop_server; stop_front' EXIT
+    make_test_ca "$WORK/ca" || { fail "openssl made no test CA: $(tail -5 "$WORK/ca/openssl.log")"; exit 1; }
+    trusting_wine "$WORK/ca/root.pem" || { echo "skipped: $untrusting"; exit 77; }
+    serve
+    # case|certificate and key|what nginx sends after it|the reason named
+    cases="good|good|intermediate|
+other|other|intermediate|is for another name (--insecure accepts it)
+expired|expired|intermediate|has expired or is not yet valid (--insecure accepts it)
+unknown|unknown|stranger|is from an unknown authority (--insecure accepts it)
+missing|good||does not link to a trusted authority: the server may not be sending its intermediate certificates, or its authority is unknown (--insecure accepts it)
+selfsigned|selfsigned||is from an unknown authority (--insecure accepts it)"
+    set -- $(free_ports 6)
+    servers= ports="$*"
+    while IFS='|' read -r which pem chain reason; do
+        cat "$WORK/ca/$pem.pem" ${chain:+"$WORK/ca/$chain.pem"} >"$WORK/ca/$which.sent"
+        eval "port_$which=$1"
+        servers="$servers
+    server {
+        listen 127.0.0.1:$1 ssl http2;
+        access_log $WORK/nginx/$which.log;
+        ssl_certificate $WORK/ca/$which.sent;
+        ssl_certificate_key $WORK/ca/$pem.key;
+        location / { proxy_pass http://127.0.0.1:$port; }
+    }"
+        shift
+    done <<CASES
+$cases
+CASES
+    run_nginx "$servers" $ports || fail "nginx did not start: $(cat "$WORK/nginx/error.log")"
+    install --trusted "https://localhost:$port_good"
+    while IFS='|' read -r which pem chain reason; do
+        [ "$which" = good ] && continue
+        site=https://localhost:$(eval echo "\$port_$which"); run 1 irampart/ </dev/null; cp "$T" "$WORK/$which.transcript"
+        has "$T" "could not be opened: the server's certificate $reason"
+        lacks "$T" "NPP_New"
+        log=$WORK/nginx/$which.log  # made by nginx as it starts
+        [ -e "$log" ] && [ ! -s "$log" ] || fail "the $which server was sent: $(cat "$log" 2>&1)"
+    done <<CASES
+$cases
+CASES
+    lacks "$S" "POST /"
+    site=https://localhost:$port_good; run 0 irampart/
+    lacks "$T" "--insecure"
+    has "$T" "NPN_PostURLNotify(\"$site/irampart/ret_objects\""
+    has "$WORK/nginx/good.log" '"POST /irampart/ret_objects HTTP/1.1" 200'
+    launched "-game irampart -server 127.0.0.1:7000 -ticket RR-0001" ;;
 *) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 

@@ -30,9 +30,12 @@ for _ in range(100):
 sys.exit(1)' "$1"
 }
 
-# start_nginx TLS_PORT PLAIN_PORT: nginx proxying both to the reference
-# server, one process of the caller's own user, its logs in $WORK.
-start_nginx() {
+# run_nginx SERVERS PORT...: nginx with these server blocks, one process of
+# the caller's own user, its logs in $WORK/nginx; returns once every PORT
+# listens.
+run_nginx() {
+    servers=$1
+    shift
     mkdir -p "$WORK/nginx"
     cat >"$WORK/nginx/nginx.conf" <<CONF
 daemon off;
@@ -48,6 +51,21 @@ http {
     fastcgi_temp_path $WORK/nginx/fastcgi;
     uwsgi_temp_path $WORK/nginx/uwsgi;
     scgi_temp_path $WORK/nginx/scgi;
+$servers
+}
+CONF
+    nginx -p "$WORK/nginx" -e "$WORK/nginx/error.log" -c "$WORK/nginx/nginx.conf" </dev/null \
+        >/dev/null 2>&1 &
+    nginx_pid=$!
+    for listening in "$@"; do
+        wait_for_port "$listening" || return 1
+    done
+}
+
+# start_nginx TLS_PORT PLAIN_PORT: nginx proxying both to the reference
+# server.
+start_nginx() {
+    run_nginx "
     server {
         listen 127.0.0.1:$1 ssl;
         ssl_certificate $WORK/cert.pem;
@@ -57,13 +75,7 @@ http {
     server {
         listen 127.0.0.1:$2;
         location / { proxy_pass http://127.0.0.1:$port; }
-    }
-}
-CONF
-    nginx -p "$WORK/nginx" -e "$WORK/nginx/error.log" -c "$WORK/nginx/nginx.conf" </dev/null \
-        >/dev/null 2>&1 &
-    nginx_pid=$!
-    wait_for_port "$1" && wait_for_port "$2"
+    }" "$1" "$2"
 }
 
 # start_tinyproxy PORT CONNECT_PORT: a forward proxy that lets CONNECT

@@ -7,7 +7,7 @@
 # configurable SITE address as @SITE@.
 set -u
 file=$1 expected=$2 site=$3 facts=$(basename "$1").facts
-ok='^(kernel32|user32|gdi32|advapi32|comctl32|shell32|msvcrt|ole32|version|winhttp|shlwapi|crypt32)\.dll$'
+ok='^(kernel32|user32|gdi32|advapi32|comctl32|shell32|msvcrt|ole32|version|winhttp|shlwapi|crypt32|secur32|ws2_32)\.dll$'
 {
     i686-w64-mingw32-objdump -p "$file" | awk -v ok="$ok" '
         /file format/ { print "format", $NF }

@@ -5,7 +5,7 @@
 # tests and the demo do (the x86_64 build under 64-bit Wine where the kernel
 # refuses 32-bit programs, as the demo does), and stays up until down. The
 # plug-in trusts the reference server at the README's addresses,
-# http://127.0.0.1:8080 and, over HTTPS, https://127.0.0.1:8443.
+# http://127.0.0.1:8080 and, over HTTPS, https://localhost:8443.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top" || exit 1
@@ -22,7 +22,7 @@ up)
         bits=64 bin=build/x64/bin
         sh cmake/testbed.sh up "$dir" "$loader" $bin/vkholddesktop.exe 64 >/dev/null || exit 1
     fi
-    if ! sh tools/sample/install.sh --trusted "http://127.0.0.1:8080 https://127.0.0.1:8443" "$dir/wine-run" \
+    if ! sh tools/sample/install.sh --trusted "http://127.0.0.1:8080 https://localhost:8443" "$dir/wine-run" \
         "$dir/prefix/drive_c" $bin/vkstandin.exe $bits; then
         sh cmake/testbed.sh down "$dir" "$loader"
         exit 1
@@ -30,7 +30,7 @@ up)
     cat <<EOF
 The sample installation is up in $dir (Wine prefix, X screen $(cat "$dir/display"),
 wineserver); nothing needs exporting. The plug-in trusts pages from
-http://127.0.0.1:8080 and https://127.0.0.1:8443 only. From the top of the repository:
+http://127.0.0.1:8080 and https://localhost:8443 only. From the top of the repository:
 
   python3 tools/server/vkserver.py --port 8080 &
   $dir/wine-run $bin/vkbrowse.exe $bin/NPvkchk.dll http://127.0.0.1:8080/irampart/

@@ -195,6 +195,9 @@ class Server(socketserver.ThreadingMixIn, WSGIServer):
     when given a context. The handshake is made in the connection's own
     thread, so a client that never finishes it holds up no other."""
     daemon_threads = True
+    # Python's default of 5 waiting connections drops players' connects when
+    # fifty arrive at once: they wait for the kernel's retry, or time out.
+    request_queue_size = 128
 
     def __init__(self, address, service, tls=None):
         super().__init__(address, Handler)
