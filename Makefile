@@ -2,7 +2,8 @@
 #   make          build both Windows builds
 #   make test     install what is missing (as root), build, run every test
 #   make demo     the main job on built-in sample data
-#   make dist     the shipped files and the operator's README in one zip
+#   make dist     the shipped files and the operator's README in one zip, and
+#                 the setup (SIGN_CERT=cert.pem SIGN_KEY=key.pem: signed)
 #   make bench    the shipped plug-in against the floor of its work, under Wine
 #   make bench-server  the reference server, alone and as gunicorn behind nginx, 50 players at once
 #   make sample   a standing Wine test bed with the sample installed (make sample-down)
@@ -35,7 +36,7 @@ demo: build
 	@sh tools/demo/demo.sh
 
 dist: build
-	@sh tools/dist/dist.sh
+	@SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" sh tools/dist/dist.sh
 
 bench: build
 	@BENCH_RUNS=$(BENCH_RUNS) sh tools/bench/bench.sh $(BENCH_CPU)

@@ -4,7 +4,7 @@
 # wine32:i386 runs the shipped 32-bit files: it needs the i386 architecture,
 # and apt then brings the amd64 Wine packages to the same point release.
 set -eu
-packages="cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine32:i386 fonts-wine xvfb doctest-dev x11-apps imagemagick icoutils zip libgnutls30:i386 nsis nginx-light tinyproxy openssl ca-certificates gunicorn"
+packages="cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine32:i386 fonts-wine xvfb doctest-dev x11-apps imagemagick icoutils zip libgnutls30:i386 nsis nginx-light tinyproxy openssl ca-certificates gunicorn osslsigncode"
 
 missing=""
 for p in $packages; do

@@ -1,19 +1,18 @@
-// Every ended stream moves the one exchange of the process forward: the
+// Every ended stream moves its own instance's exchange forward: the
 // manifest is reported, the server's answer redirects or starts the
 // launcher, and "ABORT;" or "LAUNCH_NOW;" end the exchange from any state.
+// Each page's exchange is its own: another page's streams never move it.
 #include "controller.h"
 
 #include <string.h>
 
-#include "../host/host_services.h"
 #include "../host/instance.h"
 #include "launch.h"
 #include "locations.h"
 #include "log.h"
+#include "navigate.h"
 #include "report.h"
 #include "trusted_servers.h"
-
-int exchangeState = kAwaitingManifest;
 
 // The text of a stream that delivered nothing. Writable like the received
 // text, which is cut in place; nothing here ever writes into an empty one.
@@ -22,13 +21,6 @@ static char emptyText[1];
 static bool startsWith(const char* text, const char* keyword)
 {
     return strncmp(text, keyword, strlen(keyword)) == 0;
-}
-
-static void navigate(NPP instance, const char* url, const char* target)
-{
-    logMessage("Calling NPN_GetURL\n");
-    NPError result = NPN_GetURL(instance, url, target);
-    logMessage("NPN_GetURL is complete, result = %d\n", result);
 }
 
 // Cuts the game name off the front of text at its ";" and finds the game's
@@ -50,15 +42,15 @@ static char* takeGame(PluginInstance* This, char* text)
 }
 
 // "LAUNCH_NOW;" game ";" arguments. Returns an NPError.
-static NPError launchNow(NPP instance, PluginInstance* This)
+static NPError launchNow(NPP instance, PluginInstance* This, const char* streamUrl)
 {
     logMessage("Got launch now -- starting client\n");
-    exchangeState = kAborted;
+    This->exchangeState = kAborted;
     // data stays where the block's bytes begin: only the text is cut.
     char* arguments = takeGame(This, This->data + strlen("LAUNCH_NOW;"));
     if (!arguments)
         return NPERR_GENERIC_ERROR;
-    if (!startClient(instance, This, arguments)) {
+    if (!startClient(instance, This, arguments, streamUrl)) {
         logMessage("start client failed\n");
         return NPERR_GENERIC_ERROR;
     }
@@ -79,19 +71,19 @@ static NPError reportManifest(NPP instance, PluginInstance* This, const char* ma
         logMessage("performChecksums failed\n");
         return NPERR_GENERIC_ERROR;
     }
-    exchangeState = kAwaitingAnswer;
+    This->exchangeState = kAwaitingAnswer;
     return NPERR_NO_ERROR;
 }
 
 // The server's answer: a page to show in our frame, or the launcher's arguments.
-static NPError actOnAnswer(NPP instance, PluginInstance* This)
+static NPError actOnAnswer(NPP instance, PluginInstance* This, const char* streamUrl)
 {
     logMessage("Awake -- buffer is '%s'\n", This->data);
     if (startsWith(This->data, "REDIRECT;"))
-        navigate(instance, This->data + strlen("REDIRECT;"), "_self");
-    else if (!startClient(instance, This, This->data))
+        navigate(instance, This, streamUrl, This->data + strlen("REDIRECT;"), "_self");
+    else if (!startClient(instance, This, This->data, streamUrl))
         logMessage("start client failed\n");
-    exchangeState = kAnswered;
+    This->exchangeState = kAnswered;
     return NPERR_NO_ERROR;
 }
 
@@ -100,7 +92,7 @@ NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
     PluginInstance* This = instanceRecord(instance);
     if (!This)
         return NPERR_INVALID_INSTANCE_ERROR;
-    logMessage("NPP_DestroyStream called; reason = %d, state = %d\n", reason, exchangeState);
+    logMessage("NPP_DestroyStream called; reason = %d, state = %d\n", reason, This->exchangeState);
 
     // Each stream is acted on once, and only the one whose bytes are held:
     // a second end would terminate and cut its text again.
@@ -125,21 +117,22 @@ NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
     else
         This->data = emptyText;
 
+    const char* streamUrl = stream ? stream->url : nullptr;
     if (startsWith(This->data, "ABORT;")) {
         logMessage("Got abort from server -- ABORTING!\n");
-        exchangeState = kAborted;
-        navigate(instance, strchr(This->data, ';') + 1, "_top");
+        This->exchangeState = kAborted;
+        navigate(instance, This, streamUrl, strchr(This->data, ';') + 1, "_top");
     } else if (startsWith(This->data, "LAUNCH_NOW;")) {
-        NPError launched = launchNow(instance, This);
+        NPError launched = launchNow(instance, This, streamUrl);
         if (launched != NPERR_NO_ERROR)
             return launched;
     }
 
-    switch (exchangeState) {
+    switch (This->exchangeState) {
     case kAwaitingManifest:
-        return reportManifest(instance, This, stream ? stream->url : nullptr);
+        return reportManifest(instance, This, streamUrl);
     case kAwaitingAnswer:
-        return actOnAnswer(instance, This);
+        return actOnAnswer(instance, This, streamUrl);
     case kAborted:
         logMessage("Aborting...\n");
         return NPERR_NO_ERROR;

@@ -6,9 +6,9 @@
 
 #include <windows.h>
 
-#include "../host/host_services.h"
 #include "command_text.h"
 #include "log.h"
+#include "navigate.h"
 
 // Its own console, its own life: the handles are closed at once, since we
 // never wait for it and holding them would only keep its kernel objects alive.
@@ -29,7 +29,7 @@ static bool startDetached(char* commandLine, const char* directory, DWORD* error
     return true;
 }
 
-int startClient(NPP instance, PluginInstance* This, const char* arguments)
+int startClient(NPP instance, PluginInstance* This, const char* arguments, const char* streamUrl)
 {
     // systemPath comes from the registry; read it only within its field.
     char directory[kValueSize];
@@ -53,8 +53,6 @@ int startClient(NPP instance, PluginInstance* This, const char* arguments)
         return 0;
     }
 
-    logMessage("Calling NPN_GetURL\n");
-    NPError navigated = NPN_GetURL(instance, "index.html", "_top");
-    logMessage("NPN_GetURL is complete, result = %d\n", navigated);
+    navigate(instance, This, streamUrl, "index.html", "_top");
     return 1;
 }

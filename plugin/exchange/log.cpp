@@ -52,10 +52,37 @@ void openLog(void)
         return;
     // Nothing goes through the stream's own buffer; set it off all the same.
     setvbuf(logFile, nullptr, _IONBF, 0);
+    logOpenLine();
+}
 
+void logOpenLine(void)
+{
     char now[64];
     formatLogTime(time(nullptr), now, sizeof now);
     logMessage("Log file open at %s", now);
+}
+
+const char* escapeText(const char* text, size_t length, char* out, size_t size)
+{
+    static const char named[] = "\n\r\t\\", letters[] = "nrt\\";
+    size_t n = 0;
+    for (size_t i = 0; i < length && size > 0; i++) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        const char* special = c ? strchr(named, c) : nullptr;
+        char piece[8] = {char(c), '\0'};
+        if (special)
+            snprintf(piece, sizeof piece, "\\%c", letters[special - named]);
+        else if (c < 0x20 || c == 0x7F)
+            snprintf(piece, sizeof piece, "\\x%02X", c);
+        size_t pieceLength = strlen(piece);
+        if (n + pieceLength >= size)
+            break;
+        memcpy(out + n, piece, pieceLength);
+        n += pieceLength;
+    }
+    if (size > 0)
+        out[n] = '\0';
+    return out;
 }
 
 // Stores text as the stream's text mode would (each LF as CR LF), in one

@@ -96,3 +96,44 @@ size_t resolveBeside(const char* base, const char* name, char* resolved, size_t 
     int needed = snprintf(resolved, size, "%.*s%s%s", int(kept - base), base, slash, name);
     return needed < 0 ? size_t(-1) : size_t(needed);
 }
+
+// A scheme is a letter, then letters, digits, "+", "-" or ".", then ":".
+static size_t schemeLength(const char* address)
+{
+    const char* c = address;
+    if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z')))
+        return 0;
+    while ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') ||
+           *c == '+' || *c == '-' || *c == '.')
+        c++;
+    return *c == ':' ? size_t(c - address) : 0;
+}
+
+size_t resolveAddress(const char* base, const char* address, char* resolved, size_t size)
+{
+    const char* authority = strstr(base, "://");
+    if (!authority)
+        return 0;
+    authority += 3;
+    size_t kept;  // characters of base that stay in front of address
+    size_t scheme = schemeLength(address);
+    if (scheme > 0) {
+        bool web = (scheme == 4 && sameIgnoringCase(address, "http", 4)) ||
+                   (scheme == 5 && sameIgnoringCase(address, "https", 5));
+        if (!web)
+            return 0;
+        kept = 0;
+    } else if (address[0] == '/' && address[1] == '/') {
+        kept = size_t(authority - base) - 2;  // "http:" or "https:"
+    } else if (address[0] == '/') {
+        kept = size_t(authority - base) + strcspn(authority, "/?#");
+    } else if (address[0] == '?') {
+        kept = strcspn(base, "?#");
+    } else if (address[0] == '#' || address[0] == '\0') {
+        kept = strcspn(base, "#");
+    } else {
+        return resolveBeside(base, address, resolved, size);
+    }
+    int needed = snprintf(resolved, size, "%.*s%s", int(kept), base, address);
+    return needed < 0 ? size_t(-1) : size_t(needed);
+}

@@ -38,3 +38,11 @@ const char* nextListEntry(const char** cursor, size_t* length);
 // bytes, terminated; returns the length the whole needs, which fits only
 // when it is below size.
 size_t resolveBeside(const char* base, const char* name, char* resolved, size_t size);
+
+// address as the browser would resolve it on a page at the absolute address
+// base: an http or https address as it stands, "//host..." with base's
+// scheme, "/path" on base's origin, "?query" and "#fragment" on base's
+// path, anything else beside base (resolveBeside). Writes at most size
+// bytes, terminated; returns the length the whole needs (it fits only when
+// below size), or 0 for an address of another scheme (javascript:, file:).
+size_t resolveAddress(const char* base, const char* address, char* resolved, size_t size);

@@ -1,4 +1,5 @@
-// The trusted server list: read once per instance, checked for every stream.
+// The trusted server list: read once per instance, checked for every stream
+// and every page the server sends the browser to.
 #include "trusted_servers.h"
 
 #include <stdio.h>
@@ -6,12 +7,14 @@
 
 #include <windows.h>
 
+#include "command_text.h"
 #include "log.h"
 #include "origin.h"
 #include "registry_value.h"
 
 static const char kPluginKey[] = "Software\\Velkor Games Online\\Versioning Plug-in";
 static const char kReportName[] = "ret_objects";
+static const char kOwnType[] = "application/x-velkor-versioning";
 
 // Why an unusable list refuses everything, by TrustState.
 static_assert(kValueSize == 256, "the text below names the longest list");
@@ -31,20 +34,25 @@ static int countOrigins(const char* list)
     size_t length;
     for (const char* entry; (entry = nextListEntry(&list, &length));) {
         Origin origin;
-        if (parseOrigin(entry, length, &origin) == length)
+        if (parseOrigin(entry, length, &origin) == length) {
             origins++;
-        else
-            logMessage("TrustedServers entry '%.*s' is not scheme://host[:port]; skipped\n",
-                       int(length), entry);
+        } else {
+            char shown[4 * kValueSize];
+            logMessage("TrustedServers entry '%s' is not scheme://host[:port]; skipped\n",
+                       escapeText(entry, length, shown, sizeof shown));
+        }
     }
     return origins;
 }
 
-static TrustState readList(PluginInstance* This)
+// The list in one registry view (view: 0 for the plug-in's own, or a
+// KEY_WOW64_ flag). kAnyServer when that view has none.
+static TrustState readList(PluginInstance* This, REGSAM view)
 {
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPluginKey, 0, KEY_READ, &key);
-    if (status == ERROR_FILE_NOT_FOUND)
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPluginKey, 0, KEY_READ | view, &key);
+    // Systems before 64-bit Windows may not know the view flags: no other view there.
+    if (status == ERROR_FILE_NOT_FOUND || (view && status == ERROR_INVALID_PARAMETER))
         return kAnyServer;
     if (status != ERROR_SUCCESS)
         return kListUnreadable;
@@ -65,13 +73,25 @@ static TrustState readList(PluginInstance* This)
 
 void readTrustedServers(PluginInstance* This)
 {
-    This->trust = readList(This);
-    if (This->trust == kAnyServer)
+    const int ownBits = int(sizeof(void*) * 8);
+    int bits = ownBits;
+    This->trust = readList(This, 0);
+    if (This->trust == kAnyServer) {
+        bits = ownBits == 32 ? 64 : 32;
+        This->trust = readList(This, ownBits == 32 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
+    }
+    if (This->trust == kAnyServer) {
         logMessage("no trusted servers set; streams from any server are acted on\n");
-    else if (This->trust == kListedServers)
-        logMessage("trusted servers: %s\n", This->trustedServers);
-    else
-        logMessage("TrustedServers %s; every stream is refused\n", kUnusable[This->trust]);
+    } else if (This->trust == kListedServers) {
+        char shown[4 * kValueSize];
+        logMessage("trusted servers: %s (%d-bit registry view)\n",
+                   escapeText(This->trustedServers, strlen(This->trustedServers), shown,
+                              sizeof shown),
+                   bits);
+    } else {
+        logMessage("TrustedServers %s; every stream is refused (%d-bit registry view)\n",
+                   kUnusable[This->trust], bits);
+    }
 }
 
 static bool isListed(const char* list, const Origin& origin)
@@ -85,7 +105,17 @@ static bool isListed(const char* list, const Origin& origin)
     return false;
 }
 
-bool isTrustedStream(const PluginInstance* This, const char* url)
+// The plug-in's type in any case; parameters after ";" and blanks before
+// them do not count.
+static bool isOwnType(const char* type)
+{
+    size_t length = strcspn(type, ";");
+    while (length > 0 && (type[length - 1] == ' ' || type[length - 1] == '\t'))
+        length--;
+    return length == strlen(kOwnType) && sameIgnoringCase(type, kOwnType, length);
+}
+
+bool isTrustedStream(const PluginInstance* This, const char* url, const char* type)
 {
     if (This->trust == kAnyServer)
         return true;
@@ -99,11 +129,21 @@ bool isTrustedStream(const PluginInstance* This, const char* url)
                    "address\n");
         return false;
     }
-    if (isListed(This->trustedServers, origin))
-        return true;
-    logMessage("stream from %s://%.*s:%u refused: not a trusted server\n",
-               origin.secure ? "https" : "http", int(origin.hostLength), origin.host, origin.port);
-    return false;
+    if (!isListed(This->trustedServers, origin)) {
+        logMessage("stream from %s://%.*s:%u refused: not a trusted server\n",
+                   origin.secure ? "https" : "http", int(origin.hostLength), origin.host,
+                   origin.port);
+        return false;
+    }
+    // An error page or any other document from the server is no message of
+    // the exchange, whatever its text says.
+    if (!type || !isOwnType(type)) {
+        char shown[256];
+        logMessage("stream refused: its type is '%s', not %s\n",
+                   type ? escapeText(type, strlen(type), shown, sizeof shown) : "(none)", kOwnType);
+        return false;
+    }
+    return true;
 }
 
 bool reportAddress(const PluginInstance* This, const char* manifestUrl, char* url, size_t size)
@@ -119,4 +159,28 @@ bool reportAddress(const PluginInstance* This, const char* manifestUrl, char* ur
     logMessage("the manifest's address is too long to post the report beside it; length = %d\n",
                manifestUrl ? int(strlen(manifestUrl)) : 0);
     return false;
+}
+
+bool navigationAddress(const PluginInstance* This, const char* streamUrl, const char* address,
+                       char* url, size_t size)
+{
+    // The page that embeds us may be anyone's: only the stream's own
+    // address, which the list let through, says which server is speaking.
+    size_t needed = streamUrl ? resolveAddress(streamUrl, address, url, size) : 0;
+    if (needed >= size) {
+        logMessage("navigation refused: the address is too long; length = %d\n", int(needed));
+        return false;
+    }
+    Origin origin;
+    if (needed == 0 || !addressOrigin(url, &origin)) {
+        logMessage("navigation refused: not an http or https address\n");
+        return false;
+    }
+    if (!isListed(This->trustedServers, origin)) {
+        logMessage("navigation to %s://%.*s:%u refused: not a trusted server\n",
+                   origin.secure ? "https" : "http", int(origin.hostLength), origin.host,
+                   origin.port);
+        return false;
+    }
+    return true;
 }

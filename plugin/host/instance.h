@@ -40,7 +40,15 @@ struct PluginInstance {
     // a TrustState, and the list as stored.
     int trust;
     char trustedServers[kValueSize];
+
+    // This page's own exchange, an ExchangeState: another page's streams,
+    // commands and new instances never move it.
+    int exchangeState;
 };
+
+// Instances created and not yet destroyed: the log starts anew only with
+// the first of them, so no page's lines are lost while it is still at work.
+extern int liveInstances;
 
 // The record of a browser instance, or null for a null handle or pdata.
 inline PluginInstance* instanceRecord(NPP instance)

@@ -9,6 +9,8 @@
 
 enum { kAcceptAnyAmount = 0x0FFFFFFF };
 
+int liveInstances = 0;
+
 NPError NPP_New(NPMIMEType, NPP instance, uint16_t mode, int16_t, char*[], char*[], NPSavedData*)
 {
     if (!instance)
@@ -19,14 +21,19 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t mode, int16_t, char*[], char*
         return NPERR_OUT_OF_MEMORY_ERROR;
     memset(This, 0, sizeof *This);
     This->mode = mode;
+    This->exchangeState = kAwaitingManifest;
 
-    openLog();
+    // Another page still at work keeps its lines: this one only says it began.
+    if (liveInstances == 0)
+        openLog();
+    else
+        logOpenLine();
+    liveInstances++;
     readTrustedServers(This);
-    exchangeState = kAwaitingManifest;
     return NPERR_NO_ERROR;
 }
 
-NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream* stream, NPBool, uint16_t*)
+NPError NPP_NewStream(NPP instance, NPMIMEType type, NPStream* stream, NPBool, uint16_t*)
 {
     PluginInstance* This = instanceRecord(instance);
     if (!This)
@@ -35,7 +42,7 @@ NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream* stream, NPBool, uint16
     // Refused before any of its bytes can be taken. A stream already open
     // stays the current one, unless the browser reused its record for this
     // one: what comes under that record now is the refused stream's.
-    if (!isTrustedStream(This, stream ? stream->url : nullptr)) {
+    if (!isTrustedStream(This, stream ? stream->url : nullptr, type)) {
         if (stream == This->stream)
             This->streamOpen = false;
         return NPERR_GENERIC_ERROR;

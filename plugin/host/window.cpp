@@ -111,6 +111,8 @@ NPError NPP_Destroy(NPP instance, NPSavedData**)
         NPN_MemFree(This->result);
     NPN_MemFree(This);
     instance->pdata = nullptr;
+    if (liveInstances > 0)
+        liveInstances--;
     return NPERR_NO_ERROR;
 }
 

@@ -50,10 +50,12 @@ launch)  # Every file matches: the client starts, the page moves on. The
     has "$S" "all files match: launch"  # names with blanks included
     has "$P" "Starting $sys\\vkclient.exe $args"
     launched "$args" ;;
-redirect)  # A file differs: to the update page, which the instance then ignores.
+redirect)  # A file differs: to the update page, which the instance then refuses.
     serve; run 0 iduskfall/ --follow-self
     has "$T" "navigation: _self -> $site/iduskfall/update.html (streamed to the instance)"
-    has "$T" "NPP_DestroyStream(stream 3, 0 NPRES_DONE) = 0 NPERR_NO_ERROR"
+    # The page is no stream of the exchange: the plug-in takes none of it.
+    has "$T" "the plug-in turned down the page's stream; the frame shows the page"
+    has "$P" "stream refused: its type is 'text/html', not application/x-velkor-versioning"
     has "$S" "differs  data\\world.dat"
     has "$S" "matches  <WINDOWS>\\duskfall.ini"
     has "$P" "Awake -- buffer is 'REDIRECT;update.html'"
@@ -109,6 +111,9 @@ hostile)  # Servers that hang, trickle, loop or abort to javascript:, and bad
     run 1 loop/; has "$T" "more than 5 redirects; the last to $site/loop/"
     run 1 js/  # a page closed by the server, a chunked stream: both read whole
     has "$T" "answer: HTTP/1.1 200 OK, 26 bytes of application/x-velkor-versioning: \"ABORT;javascript:alert(1)\\n\""
+    has "$P" "navigation refused: not an http or https address"  # with a list, not even asked
+    has "$T" "FAILED: the plug-in asked for no page to go to"
+    install --no-trusted; run 1 js/  # without one, the browser refuses it
     has "$T" "FAILED: the plug-in asked for \"javascript:alert(1)\" for _top, which this browser refused"
     lacks "$T" "asked for no page to go to"
     "$WINE_RUN" "$BIN/vkbrowse.exe" "$(winpath "$WORK/no such.dll")" "$site/js/" >"$WORK/missing" 2>&1
@@ -140,6 +145,75 @@ untrusted)  # Pages from a second server on another port, which the list does
     done
     server_pid=$listed_pid site=$listed
     run 0 irampart/
+    launched "-game irampart -server 127.0.0.1:7000 -ticket RR-0001" ;;
+attacker)  # Another site's pages embed the trusted server's content. Sent
+    # with the page as Referer, the server refuses them. A page that asks
+    # for no Referer gets the exchange run, directly or through a
+    # redirect, but every page the player is sent to is the trusted
+    # server's, and the attacker hears nothing after the embed; an HTML
+    # page of the trusted server taken for content is refused.
+    serve
+    python3 "$(dirname "$0")/attacker_server.py" "$WORK/evil.port" "$WORK/evil.log" "$site" &
+    listed_pid=$!
+    wait_for_file "$WORK/evil.port" 10 || { fail "the attacker's server did not start"; exit 1; }
+    evil=http://127.0.0.1:$(cat "$WORK/evil.port")
+    trusted=$site
+    site=$evil
+    run 1 referer.html
+    has "$S" "refused: Referer '$evil/referer.html' names another site than the Host '127.0.0.1:$port'"
+    has "$T" "GET $trusted/irampart/manifest.velkor answered HTTP/1.0 403 Forbidden"
+    lacks "$T" "NPP_NewStream("
+    for page in embed redirect; do
+        : >"$WORK/evil.log"
+        run 0 $page.html; cp "$T" "$WORK/$page.transcript"
+        has "$T" "the page asks for no Referer on its requests"
+        has "$T" "navigation: _top -> $trusted/irampart/index.html"
+        lacks "$T" "navigation: _top -> $evil"
+        has "$T" "NPN_PostURLNotify(\"$trusted/irampart/ret_objects\""
+        has "$P" "Calling NPN_GetURL"
+        launched "-game irampart -server 127.0.0.1:7000 -ticket RR-0001"
+        rm -f "$L"
+        # The page, and for the redirect its hop to the manifest: nothing after.
+        want="GET /$page.html Referer=None"
+        [ $page = redirect ] && want="$want
+GET /to-manifest Referer=None"
+        [ "$(cat "$WORK/evil.log")" = "$want" ] ||
+            fail "the attacker's server heard more than the embed: $(cat "$WORK/evil.log")"
+    done
+    has "$WORK/redirect.transcript" "redirected to $trusted/irampart/manifest.velkor"
+    run 1 html.html
+    has "$P" "stream refused: its type is 'text/html', not application/x-velkor-versioning"
+    lacks "$P" "NPP_Write"
+    has "$T" "navigation: none"
+    not_launched 1 ;;
+other-view)  # A list written only in the registry view of the other width
+    # (on 64-bit Windows, operators' usual place: the 64-bit view) is read
+    # and applied, and the log says where it came from.
+    serve; install --no-trusted
+    other=$((96 - bits))
+    "$WINE_RUN" reg add 'HKLM\Software\Velkor Games Online\Versioning Plug-in' /v TrustedServers \
+        /t REG_SZ /d "$site" /reg:$other /f >/dev/null 2>&1 || fail "reg add in the $other-bit view failed"
+    run 0 irampart/
+    has "$P" "trusted servers: $site ($other-bit registry view)"
+    launched "-game irampart -server 127.0.0.1:7000 -ticket RR-0001"
+    listed=$site listed_pid=$server_pid
+    start_server second || exit 1
+    site=http://127.0.0.1:$port; run 1 irampart/
+    has "$P" "stream from $site refused: not a trusted server"
+    stop_server; server_pid=$listed_pid
+    install --no-trusted ;;
+two-pages)  # A second page opened while the first waits for its answer:
+    # each instance finishes its own check (Rampart launches and goes to
+    # its index.html, Duskfall to its update.html), and the second's
+    # creation adds to the log rather than starting it anew.
+    serve; run 0 irampart/ --second "$site/iduskfall/"
+    has "$T" "a second page, while the first is at work: $site/iduskfall/"
+    has "$T" "navigation: _top -> $site/irampart/index.html"
+    has "$T" "navigation: _self -> $site/iduskfall/update.html"
+    has "$P" "Awake -- buffer is 'REDIRECT;update.html'"
+    [ "$(grep -c '^Log file open at' "$P")" = 2 ] || fail "the log does not hold both instances' first lines"
+    [ "$(grep -c 'NPP_DestroyStream called; reason = 0, state = 1' "$P")" = 2 ] ||
+        fail "not both answers were taken as answers"
     launched "-game irampart -server 127.0.0.1:7000 -ticket RR-0001" ;;
 open)  # Without the list the plug-in acts for any page, as it always did,
     # and says so; the browser resolves the report's address against the page.
@@ -210,7 +284,7 @@ selfsigned|selfsigned||is from an unknown authority (--insecure accepts it)"
         access_log $WORK/nginx/$which.log;
         ssl_certificate $WORK/ca/$which.sent;
         ssl_certificate_key $WORK/ca/$pem.key;
-        location / { proxy_pass http://127.0.0.1:$port; }
+        location / { proxy_pass http://127.0.0.1:$port; proxy_set_header Host \$http_host; }
     }"
         shift
     done <<CASES

@@ -70,11 +70,19 @@ start_nginx() {
         listen 127.0.0.1:$1 ssl;
         ssl_certificate $WORK/cert.pem;
         ssl_certificate_key $WORK/key.pem;
-        location / { proxy_pass http://127.0.0.1:$port; }
+        location / {
+            proxy_pass http://127.0.0.1:$port;
+            # The player's Host, port and all: the server checks the Referer against it.
+            proxy_set_header Host \$http_host;
+        }
     }
     server {
         listen 127.0.0.1:$2;
-        location / { proxy_pass http://127.0.0.1:$port; }
+        location / {
+            proxy_pass http://127.0.0.1:$port;
+            # The player's Host, port and all: the server checks the Referer against it.
+            proxy_set_header Host \$http_host;
+        }
     }" "$1" "$2"
 }
 

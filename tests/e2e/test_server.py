@@ -1,6 +1,7 @@
 """The reference server where the end-to-end runs do not take it: bad or
 incomplete reports, names the report escapes, its command line, its
-application under a strict WSGI checker, HTTPS."""
+application under a strict WSGI checker, HTTPS, error bodies that echo
+nothing, and pages of other sites turned away."""
 import http.client
 import io
 import os
@@ -157,20 +158,20 @@ class ReferenceServer(unittest.TestCase):
     def test_answers_over_http(self):
         games, port = self.serve()
         good = [(line, games["irampart"].expected[line]) for line in games["irampart"].lines]
-        for game, pairs, cut, kind, status, answer in [
-                ("irampart", good[:-1], 0, FORM, 200, b"REDIRECT;update.html\n"),  # one missing
-                ("irampart", good + [("x.dll", "1")], 0, FORM, 200, b"REDIRECT;update.html\n"),
-                ("irampart", good, 1, FORM, 400, b"does not end with its zero byte"),
-                ("irampart", [], 0, "text/plain", 400, b"Content-Type"),
-                ("inosuchgame", [], 0, FORM, 404, b"")]:
+        for game, pairs, cut, kind, status, answer, logged in [
+                ("irampart", good[:-1], 0, FORM, 200, b"REDIRECT;update.html\n", "files differ"),  # one missing
+                ("irampart", good + [("x.dll", "1")], 0, FORM, 200, b"REDIRECT;update.html\n", "files differ"),
+                ("irampart", good, 1, FORM, 400, b"malformed version report\n", "does not end with its zero byte"),
+                ("irampart", [], 0, "text/plain", 400, b"malformed version report\n", "Content-Type is 'text/plain'"),
+                ("inosuchgame", [], 0, FORM, 404, b"no such game or page\n", "nothing to post to")]:
             with self.subTest(pairs=pairs, cut=cut, kind=kind):
                 body = plugin_report(pairs)
                 connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
                 connection.request("POST", "/%s/ret_objects" % game, body,
                                    {"Content-Type": kind, "Content-Length": str(len(body) - cut)})
                 reply = connection.getresponse()
-                self.assertEqual(reply.status, status)
-                self.assertIn(answer, reply.read())
+                self.assertEqual((reply.status, reply.read()), (status, answer))
+                self.assertIn(logged, self.logged[-1])
                 connection.close()
         for path, location in [("/irampart", "/irampart/"), ("/irampart?x=1", "/irampart/?x=1")]:
             with self.subTest(path=path):  # relative addresses need the slash
@@ -179,6 +180,89 @@ class ReferenceServer(unittest.TestCase):
                 reply = connection.getresponse()
                 self.assertEqual((reply.status, reply.getheader("Location")), (301, location))
                 connection.close()
+
+    def fetch(self, port, method, path, headers=(), body=b""):
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+        self.addCleanup(connection.close)
+        connection.request(method, path, body, dict(headers))
+        reply = connection.getresponse()
+        return reply.status, reply.getheader("Content-Type"), reply.read()
+
+    def test_no_error_body_echoes_the_request(self):
+        # What a hostile page would have a plug-in take for launch arguments.
+        bait = "-connect evil.example:7000"
+        quoted = bait.replace(" ", "%20")
+        _, port = self.serve()
+        for method, path, headers, status in [
+                ("GET", "/%s/" % quoted, {}, 404),
+                ("GET", "/irampart/%s" % quoted, {}, 404),
+                ("GET", "/irampart/x?%s" % quoted, {}, 404),
+                ("POST", "/irampart/%s" % quoted, {"Content-Length": "0"}, 404),
+                ("POST", "/irampart/ret_objects", {"Content-Length": quoted}, 400),
+                ("POST", "/irampart/ret_objects", {"Content-Type": bait, "Content-Length": "0"}, 400),
+                ("PUT", "/irampart/?" + quoted, {"Content-Length": "0"}, 405),
+                ("GET", "/irampart/manifest.velkor", {"Referer": "http://evil.example/" + quoted}, 403)]:
+            with self.subTest(method=method, path=path, headers=headers):
+                got, kind, body = self.fetch(port, method, path, headers)
+                self.assertEqual((got, kind), (status, "text/plain"))
+                self.assertNotIn(b"evil", body)
+                self.assertNotIn(b"7000", body)
+                self.assertIn("evil", self.logged[-1])  # the reason is in the log
+        # The redirect's body shows the address it names, escaped.
+        got, _, body = self.fetch(port, "GET", "/irampart?a=<b>&c='d'")
+        self.assertEqual(got, 301)
+        self.assertIn(b"/irampart/?a=&lt;b&gt;&amp;c=&#x27;d&#x27;", body)
+        self.assertNotIn(b"<b>", body)
+
+    def test_pages_of_other_sites_are_refused(self):
+        games, port = self.serve()
+        own = "http://127.0.0.1:%d" % port
+        good = plugin_report([(line, games["irampart"].expected[line]) for line in games["irampart"].lines])
+        manifest, report = ("GET", "/irampart/manifest.velkor"), ("POST", "/irampart/ret_objects")
+        for (method, path), headers, status in [
+                (manifest, {}, 200),
+                (manifest, {"Referer": own + "/irampart/"}, 200),
+                (manifest, {"Referer": own.upper() + "/x?y#z", "Origin": own}, 200),
+                (manifest, {"Referer": "http://127.0.0.1:%d/attack.html" % (port + 1)}, 403),
+                (manifest, {"Referer": "http://evil.example/"}, 403),
+                (manifest, {"Referer": "https://127.0.0.1/"}, 403),
+                (manifest, {"Referer": "/irampart/"}, 403),
+                (manifest, {"Origin": "null"}, 403),
+                (manifest, {"Origin": "http://evil.example", "Referer": own + "/"}, 403),
+                (report, {"Referer": own + "/irampart/"}, 200),
+                (report, {}, 200),
+                (report, {"Referer": "http://evil.example/irampart/"}, 403),
+                (report, {"Origin": "http://evil.example"}, 403),
+                # pages are anyone's to link to
+                (("GET", "/irampart/"), {"Referer": "http://evil.example/"}, 200)]:
+            with self.subTest(path=path, headers=headers):
+                body = good if method == "POST" else b""
+                headers = dict(headers, **{"Content-Type": FORM, "Content-Length": str(len(body))})
+                got, _, _ = self.fetch(port, method, path, headers, body)
+                self.assertEqual(got, status)
+                if status == 403:
+                    self.assertRegex(self.logged[-1], r"-> 403, .*; refused: (Referer|Origin) .* names "
+                                                      r"another site than the Host '127\.0\.0\.1:%d'" % port)
+
+    def test_the_host_a_front_server_passes_on(self):
+        # Behind a front server the Host is the player's: default ports
+        # named or not, in any case.
+        options = SimpleNamespace(command=None, command_at="manifest", cut=None)
+        games = vkserver.load(vkserver.SAMPLE + "/catalogue.ini", vkserver.SAMPLE + "/release")
+        app = vkserver.Service(options, games, lambda text: None)
+        for host, referer, status in [
+                ("games.example", "https://games.example/irampart/", "200 OK"),
+                ("Games.Example:443", "https://games.example/irampart/", "200 OK"),
+                ("games.example:8443", "https://GAMES.example:8443/", "200 OK"),
+                ("games.example", "https://games.example:8443/", "403 Forbidden"),
+                ("games.example:8443", "https://games.example/", "403 Forbidden"),
+                ("games.example", "https://evil.example/", "403 Forbidden")]:
+            with self.subTest(host=host, referer=referer):
+                environ = {"REQUEST_METHOD": "GET", "PATH_INFO": "/irampart/manifest.velkor",
+                           "HTTP_HOST": host, "HTTP_REFERER": referer}
+                started = []
+                app(environ, lambda status, headers: started.append(status))
+                self.assertEqual(started, [status])
 
 
 if __name__ == "__main__":

@@ -11,6 +11,8 @@
 
 using Lines = std::vector<std::string>;
 
+static const char kVersioningType[] = "application/x-velkor-versioning";
+
 // The tests' server, and the page whose streams come from it.
 static const char kTestServer[] = "http://games.example";
 static const char kTestPage[] = "http://games.example/check";

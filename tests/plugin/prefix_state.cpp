@@ -25,7 +25,33 @@ void InstalledService::setValue(const char* name, const std::string& bytes, unsi
     storeValue(kKey, name, bytes, type);
 }
 
-void InstalledService::trustAnyServer() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPluginKey); }
+// HKLM\Software as programs of the other width see it.
+static HKEY openOtherSoftware()
+{
+    HKEY software = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0,
+                  KEY_ALL_ACCESS | (sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY), &software);
+    return software;
+}
+
+void InstalledService::trustAnyServer()
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPluginKey);
+    if (HKEY software = openOtherSoftware()) {
+        RegDeleteTreeA(software, "Velkor Games Online\\Versioning Plug-in");
+        RegDeleteKeyA(software, "Velkor Games Online");  // only when nothing else is under it
+        RegCloseKey(software);
+    }
+}
+
+void InstalledService::trustServersInOtherView(const std::string& text)
+{
+    if (HKEY software = openOtherSoftware()) {
+        RegSetKeyValueA(software, "Velkor Games Online\\Versioning Plug-in", "TrustedServers",
+                        REG_SZ, text.c_str(), DWORD(text.size() + 1));
+        RegCloseKey(software);
+    }
+}
 
 void InstalledService::trustNoValue()
 {
@@ -88,6 +114,7 @@ InstalledService::~InstalledService()
     RemoveDirectoryA(kSystem.c_str());
     RemoveDirectoryA(kGame.c_str());
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kService);
+    trustAnyServer();
     writeIni("");
 }
 

@@ -20,7 +20,9 @@ struct InstalledService {
     // key without it; no key at all.
     void trustServers(const std::string& bytes, unsigned long type = 1);
     void trustNoValue();
-    void trustAnyServer();
+    void trustAnyServer();  // in both registry views
+    // The list as a string in the registry view of the other width only.
+    void trustServersInOtherView(const std::string& text);
     void writeIni(const std::string& text);  // "" removes the file
     std::string iniPath;
 };

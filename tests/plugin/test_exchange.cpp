@@ -59,7 +59,7 @@ TEST_CASE("reports of manifests that differ from the usual one")
         TestInstance t;
         CHECK(deliverStream(&t.npp, c.stream, 1000, NPRES_DONE, c.url.c_str()) ==
               (c.after == kAwaitingAnswer ? NPERR_NO_ERROR : NPERR_GENERIC_ERROR));
-        CHECK(exchangeState == c.after);
+        CHECK(t.record()->exchangeState == c.after);
         // Only the record is left, and the stream's block when not reported.
         CHECK(browser.liveBlocks.size() == (c.after == kAwaitingAnswer ? 1 : 2));
         REQUIRE(browser.posts.size() == (c.request.empty() ? 0 : 1));
@@ -75,13 +75,13 @@ TEST_CASE("every kind of stream in the states that accept it")
     FakeBrowser& browser = installFakeBrowser();
     InstalledService service;
     TestInstance t;
-    const std::string top = "index.html _top", report = "iTestGame;a.exe\n\n", a231(231, 'a');
+    const std::string top = "http://games.example/index.html _top", report = "iTestGame;a.exe\n\n", a231(231, 'a');
     const std::string failed = "performChecksums failed", noClient = "start client failed";
     const std::string early = "stream ended early; not acted on", awake = "Awake -- buffer is '";
     const std::string aborting = "Aborting...", p5000(5000, '%');  // more than any buffer
     const std::string destroyed = "NPP_DestroyStream called; reason = 0, state = ";
     struct Case {
-        int state;  // exchangeState before; -1: as the case before left it
+        int state;  // the instance's exchange state before; -1: as the case before left it
         std::string stream;
         NPError result;
         int after;
@@ -94,6 +94,7 @@ TEST_CASE("every kind of stream in the states that accept it")
         // upper case for a second stream. The last call's answer is checked.
         std::string calls = "bwe";
         std::array<const char*, 2> urls = {{kTestPage, kTestPage}};  // the two streams'
+        const char* type = kVersioningType;  // both streams'
     };
     const std::string closed = "no stream is open; end not acted on";
     const char* const sys = "C:\\vk system";
@@ -112,9 +113,13 @@ TEST_CASE("every kind of stream in the states that accept it")
           closed},
          NPRES_DONE, -1, "C:\\vk system", "bwee"},
         // "ABORT;" sends the top frame away; afterwards every stream only logs
-        {0, "ABORT;http://example.com/a%20b.html\n", 0, 3, "http://example.com/a%20b.html _top",
+        {0, "ABORT;http://GAMES.example/a%20b.html\n", 0, 3, "http://GAMES.example/a%20b.html _top",
          {destroyed + "0", "Got abort from server -- ABORTING!", kCall, kCalled, aborting}},
         {-1, report, 0, 3, "", {destroyed + "3", aborting}},
+        // ... but only to a listed server, whatever the page the stream came from
+        {0, "ABORT;http://example.com/a%20b.html\n", 0, 3, "",
+         {"Got abort from server -- ABORTING!",
+          "navigation to http://example.com:80 refused: not a trusted server", aborting}},
         // a launch command resolves the game and starts the launcher
         {0, "LAUNCH_NOW;iTestGame;-fast 1\n", 0, 3, top,
          {"Got launch now -- starting client", "game is iTestGame", "In initPaths; got iTestGame",
@@ -139,11 +144,30 @@ TEST_CASE("every kind of stream in the states that accept it")
         {1, "A B\n", 0, 2, "", {"CreateProcess failed; 2", noClient}, NPRES_DONE, -1,
          "C:\\windows"},
         // "REDIRECT;" loads our own frame; a third stream is then ignored
-        {1, "REDIRECT;a%20b%s%d.html\n", 0, 2, "a%20b%s%d.html _self",
+        {1, "REDIRECT;a%20b%s%d.html\n", 0, 2, "http://games.example/a%20b%s%d.html _self",
          {awake + "REDIRECT;a%20b%s%d.html'", kCall, kCalled}},
+        // addresses resolve beside the stream's own, and go nowhere else
+        {1, "REDIRECT;../up.html?q#f\n", 0, 2, "http://games.example/x/../up.html?q#f _self",
+         {awake + "REDIRECT;../up.html?q#f'", kCall, kCalled}, NPRES_DONE, -1, sys, "bwe",
+         {{"http://games.example/x/check?a=/b", ""}}},
+        {1, "REDIRECT;/\\evil.example/x\n", 0, 2, "http://games.example/\\evil.example/x _self",
+         {awake + "REDIRECT;/\\evil.example/x'", kCall, kCalled}},
+        {1, "REDIRECT;//evil.example/x\n", 0, 2, "",
+         {awake + "REDIRECT;//evil.example/x'",
+          "navigation to http://evil.example:80 refused: not a trusted server"}},
+        {1, "REDIRECT;javascript:alert(1)\n", 0, 2, "",
+         {awake + "REDIRECT;javascript:alert(1)'", "navigation refused: not an http or https address"}},
+        {1, "REDIRECT;https://games.example/x\n", 0, 2, "",
+         {awake + "REDIRECT;https://games.example/x'",
+          "navigation to https://games.example:443 refused: not a trusted server"}},
+        {1, "REDIRECT;http://games.example@evil.example/\n", 0, 2, "",
+         {awake + "REDIRECT;http://games.example@evil.example/'",
+          "navigation refused: not an http or https address"}},
+        {1, "REDIRECT;" + std::string(2100, 'r') + "\n", 0, 2, "",
+         {"navigation refused: the address is too long; length = 2121"}},
         {-1, "REDIRECT;x.html\n", 0, 2, "", {destroyed + "2"}},
         // two streams at once: the one begun last is acted on, the other not
-        {1, "REDIRECT;x.html\n", 0, 2, "x.html _self",
+        {1, "REDIRECT;x.html\n", 0, 2, "http://games.example/x.html _self",
          {destroyed + "1", "not the current stream; end not acted on", destroyed + "1",
           awake + "REDIRECT;x.html'", kCall, kCalled},
          NPRES_DONE, -1, "C:\\vk system", "bwBWeE"},
@@ -160,18 +184,33 @@ TEST_CASE("every kind of stream in the states that accept it")
          {"NPP_Write called; len = 2", "no stream is open; write refused", destroyed + "0", closed},
          NPRES_DONE, -1, sys, "bwe", evil},
         // ... and the stream that is open stays the one acted on
-        {1, "REDIRECT;x.html\n", 0, 2, "x.html _self",
+        {1, "REDIRECT;x.html\n", 0, 2, "http://games.example/x.html _self",
          {begun, refused, destroyed + "1", awake + "REDIRECT;x.html'", kCall, kCalled}, NPRES_DONE,
          -1, sys, "bwBe", {{kTestPage, evil[0]}}},
+        // a stream of another type from the listed server is refused alike:
+        // an error page or any other document is no message of the exchange
+        {0, "ABORT;x\n", 1, 0, "",
+         {begun, "stream refused: its type is 'text/html', not application/x-velkor-versioning"},
+         NPRES_DONE, -1, sys, "b", {{kTestPage, ""}}, "text/html"},
+        {1, "-connect evil.example:7000\n", 1, 1, "",
+         {begun, "stream refused: its type is 'text/plain\\r\\nX: 1', not application/x-velkor-versioning"},
+         NPRES_DONE, -1, sys, "b", {{kTestPage, ""}}, "text/plain\r\nX: 1"},
+        {0, report, 1, 0, "",
+         {begun, "stream refused: its type is '(none)', not application/x-velkor-versioning"},
+         NPRES_DONE, -1, sys, "b", {{kTestPage, ""}}, nullptr},
+        // ... in any case, with parameters
+        {1, "REDIRECT;x.html\n", 0, 2, "http://games.example/x.html _self",
+         {awake + "REDIRECT;x.html'", kCall, kCalled}, NPRES_DONE, -1, sys, "bwe",
+         {{kTestPage, ""}}, "Application/X-Velkor-Versioning ; charset=latin1"},
         // a stream without an address, or with one that is not absolute
         {0, report, 1, 0, "", {begun, noAddress}, NPRES_DONE, -1, sys, "b", {{nullptr, nullptr}}},
         {0, report, 1, 0, "", {begun, noAddress}, NPRES_DONE, -1, sys, "b", {{"check", ""}}},
     };
     for (const Case& c : cases) {
         CAPTURE(c.stream.substr(0, 40));
-        if (c.state >= 0)
-            exchangeState = c.state;
         PluginInstance* This = t.record();
+        if (c.state >= 0)
+            This->exchangeState = c.state;
         strcpy(This->systemPath, c.systemPath);
         browser.getUrls.clear();
         NPStream streams[2]{};
@@ -180,7 +219,7 @@ TEST_CASE("every kind of stream in the states that accept it")
         for (char call : c.calls) {
             NPStream* stream = &streams[isupper(call) ? 1 : 0];
             if (tolower(call) == 'b')
-                answered = NPP_NewStream(&t.npp, nullptr, stream, 0, nullptr);
+                answered = NPP_NewStream(&t.npp, const_cast<char*>(c.type), stream, 0, nullptr);
             for (size_t at = 0; tolower(call) == 'w' && at < c.stream.size(); at += 3) {
                 std::string chunk = c.stream.substr(at, 3);
                 NPP_Write(&t.npp, stream, int32_t(at), int32_t(chunk.size()), &chunk[0]);
@@ -192,7 +231,7 @@ TEST_CASE("every kind of stream in the states that accept it")
         }
 
         CHECK(answered == c.result);
-        CHECK(exchangeState == c.after);
+        CHECK(This->exchangeState == c.after);
         CHECK(lastLines(c.logged.size()) == c.logged);
         CHECK(browser.getUrls == (c.navigation.empty() ? Lines{} : Lines{c.navigation}));
         // Only the stream's block is kept, until the next stream; none
@@ -211,13 +250,18 @@ TEST_CASE("the trusted server list, read as an instance is made, decides which s
 {
     FakeBrowser& browser = installFakeBrowser();
     InstalledService service;
-    enum Stored { kNoKey, kNoValue, kValue };
+    // kOtherView: only in the registry view of the other width; kBothViews:
+    // value in the plug-in's own view, "http://other.example" in the other.
+    enum Stored { kNoKey, kNoValue, kValue, kOtherView, kBothViews };
     const std::string list = "https://velkorgames.com http://127.0.0.1:8080";
     const std::string h248(248, 'h'), h249(249, 'h');
     const std::string longest = "http://" + h248 + "/", tooLong = "http://" + h249 + "/";
-    const std::string trusted = "trusted servers: ", listed = trusted + list;
+    const int bits = int(sizeof(void*) * 8);
+    const std::string own = " (" + std::to_string(bits) + "-bit registry view)";
+    const std::string other = " (" + std::to_string(96 - bits) + "-bit registry view)";
+    const std::string trusted = "trusted servers: ", listed = trusted + list + own;
     const std::string open = "no trusted servers set; streams from any server are acted on";
-    const std::string noOrigin = "TrustedServers names no valid origin; every stream is refused";
+    const std::string noOrigin = "TrustedServers names no valid origin; every stream is refused" + own;
     const std::string noAddress =
         "stream refused: its address is missing or not an absolute http or https address";
     auto skipped = [](const char* entry) {
@@ -246,9 +290,22 @@ TEST_CASE("the trusted server list, read as an instance is made, decides which s
         {kValue, list, "HTTPS://velkorgames.com:443?a=/b", "HTTPS://velkorgames.com:443/ret_objects",
          {listed}},
         {kValue, "HTTPS://VELKORGAMES.COM:443", "https://velkorgames.com", "https://velkorgames.com/ret_objects",
-         {trusted + "HTTPS://VELKORGAMES.COM:443"}},
+         {trusted + "HTTPS://VELKORGAMES.COM:443" + own}},
+        // control characters are logged escaped: no entry splits its line
         {kValue, "\thttp://a.example:80  ", "http://a.example/", "http://a.example/ret_objects",
-         {trusted + "\thttp://a.example:80  "}},
+         {trusted + "\\thttp://a.example:80  " + own}},
+        {kValue, "http://a.example\nstream\\x http://a.example", "http://a.example/",
+         "http://a.example/ret_objects",
+         {skipped("http://a.example\\nstream\\\\x"),
+          trusted + "http://a.example\\nstream\\\\x http://a.example" + own}},
+        // the list where operators write it on 64-bit Windows, which a
+        // plug-in of the other width does not see by itself: read, and said
+        {kOtherView, list, "https://velkorgames.com/x", "https://velkorgames.com/ret_objects",
+         {trusted + list + other}},
+        {kOtherView, list, "https://evil.example/x", "",
+         {trusted + list + other, stranger("https://evil.example:443")}},
+        // the plug-in's own view, when it has one, is the list
+        {kBothViews, list, "http://other.example/", "", {listed, stranger("http://other.example:80")}},
         {kValue, list, "http://127.0.0.1:8080/irampart/", "http://127.0.0.1:8080/irampart/ret_objects",
          {listed}},
         // another scheme or port is another server
@@ -272,7 +329,8 @@ TEST_CASE("the trusted server list, read as an instance is made, decides which s
         // refuses everything
         {kValue, "https://velkorgames.com/ http://127.0.0.1:8080", "http://127.0.0.1:8080/",
          "http://127.0.0.1:8080/ret_objects",
-         {skipped("https://velkorgames.com/"), trusted + "https://velkorgames.com/ http://127.0.0.1:8080"}},
+         {skipped("https://velkorgames.com/"),
+          trusted + "https://velkorgames.com/ http://127.0.0.1:8080" + own}},
         {kValue, "https://velkorgames.com/ http://user@a.example ftp://a.example http://a.example:0 "
                  "http://a.example:65536 http://a.example: https://a.example?x http:/a.example",
          "https://velkorgames.com/", "",
@@ -286,12 +344,12 @@ TEST_CASE("the trusted server list, read as an instance is made, decides which s
         // the longest list the field holds is read whole; one character more
         // is not cut short to another list
         {kValue, "http://" + h248, longest.c_str(),
-         "http://" + h248 + "/ret_objects", {trusted + "http://" + h248}},
+         "http://" + h248 + "/ret_objects", {trusted + "http://" + h248 + own}},
         {kValue, "http://" + h249, tooLong.c_str(), "",
-         {"TrustedServers is longer than 255 characters; every stream is refused",
+         {"TrustedServers is longer than 255 characters; every stream is refused" + own,
           "stream refused: TrustedServers is longer than 255 characters"}},
         {kValue, std::string("\x50\0\0\0", 4), kTestPage, "",
-         {"TrustedServers is not a string value; every stream is refused",
+         {"TrustedServers is not a string value; every stream is refused" + own,
           "stream refused: TrustedServers is not a string value"},
          REG_DWORD},
     };
@@ -302,8 +360,12 @@ TEST_CASE("the trusted server list, read as an instance is made, decides which s
             service.trustAnyServer();
         else if (c.stored == kNoValue)
             service.trustNoValue();
+        else if (c.stored == kOtherView)
+            service.trustAnyServer(), service.trustServersInOtherView(c.value);
         else
             service.trustServers(c.value, c.type);
+        if (c.stored == kBothViews)
+            service.trustServersInOtherView("http://other.example");
         browser.posts.clear();
         TestInstance t;
         CHECK(deliverStream(&t.npp, "iTestGame;a.exe\n\n", 4096, NPRES_DONE, c.url) ==
@@ -314,11 +376,11 @@ TEST_CASE("the trusted server list, read as an instance is made, decides which s
             Lines expected = c.logged;
             expected.insert(expected.end() - 1, "NPP_NewStream called.");
             CHECK(Lines(log.begin() + 1, log.end()) == expected);
-            CHECK((browser.posts.empty() && exchangeState == kAwaitingManifest));
+            CHECK((browser.posts.empty() && t.record()->exchangeState == kAwaitingManifest));
         } else {
             CHECK(Lines(log.begin() + 1, log.begin() + 1 + long(c.logged.size())) == c.logged);
             REQUIRE(browser.posts.size() == 1);
-            CHECK((browser.posts[0].url == c.postUrl && exchangeState == kAwaitingAnswer));
+            CHECK((browser.posts[0].url == c.postUrl && t.record()->exchangeState == kAwaitingAnswer));
         }
     }
 }

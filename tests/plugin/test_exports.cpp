@@ -179,7 +179,7 @@ TEST_CASE("one whole version check exchange through the exports")
     // The launcher's path holds a blank: it is quoted.
     const std::string client = "\"C:\\vk system\\vkclient.exe\" " + arguments;
     CHECK(waitForLaunch() == Lines{client, "C:\\vk system"});
-    CHECK(browser.getUrls == Lines{"index.html _top"});
+    CHECK(browser.getUrls == Lines{"http://games.example/index.html _top"});
     CHECK(browser.plugin.destroy(&t.npp, nullptr) == NPERR_NO_ERROR);
     CHECK((browser.liveBlocks.empty() && plugin.shutdown() == NPERR_NO_ERROR));
 
@@ -189,7 +189,9 @@ TEST_CASE("one whole version check exchange through the exports")
     CHECK(std::regex_match(log[0], std::regex("Log file open at [A-Z][a-z]{2} [A-Z][a-z]{2} "
                                               "[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}")));
     CHECK(Lines(log.begin() + 1, log.end()) ==
-          Lines{"trusted servers: http://games.example", "NPP_NewStream called.",
+          Lines{"trusted servers: http://games.example (" + std::to_string(sizeof(void*) * 8) +
+                    "-bit registry view)",
+                "NPP_NewStream called.",
                 "NPP_Write called; len = 12",
                 "NPP_Write called; len = 11", "Doing a realloc",
                 "NPP_DestroyStream called; reason = 0, state = 0", "game is iTestGame",

@@ -29,10 +29,9 @@ TEST_CASE("a stream is gathered into one growing block")
 {
     trustAnyServer();
     installFakeBrowser();
-    exchangeState = kAborted;
     TestInstance t;
     REQUIRE(t.created == NPERR_NO_ERROR);
-    CHECK(exchangeState == kAwaitingManifest);  // each instance starts a new exchange
+    CHECK(t.record()->exchangeState == kAwaitingManifest);
 
     NPStream stream{};
     NPP_NewStream(&t.npp, nullptr, &stream, 0, nullptr);

@@ -191,6 +191,29 @@ install 2 refused /S '/D=C:\Velkor\System'
 has "$WORK/refused.out" "is the System Components' folder"
 [ -e "$drive/Velkor/System/NPvkchk.dll" ] && fail "the setup wrote into SystemPath"
 [ "$(value "$trust" TrustedServers)" = "$site" ] || fail "a refused setup changed TrustedServers"
+# The origin table the plug-in's tests run: the setup takes exactly the
+# origins the plug-in does. Each refused one fails the setup alone; the
+# accepted ones make one list that it installs.
+accepted=
+python3 "$here/origin_rows.py" "$here/../support/origins.txt" >"$WORK/origins.rows"
+while IFS='	' read -r verdict encoded; do
+    origin=$(printf '%bX' "$encoded") && origin=${origin%X}
+    if [ "$verdict" = accepted ]; then
+        accepted="$accepted $origin"
+        continue
+    fi
+    install 2 refused /S "/TRUSTED=$origin"
+    has "$WORK/refused.out" "/TRUSTED=: "
+done <"$WORK/origins.rows"
+install 0 table /S "/TRUSTED=${accepted# }"
+[ "$(value "$trust" TrustedServers)" = "${accepted# }" ] || fail "the table's accepted origins were not installed"
+# A /TRUSTED= the setup cannot read whole fails it rather than fall back
+# to the default: behind a long argument, or given twice.
+install 2 long /S "/X=$(printf '%01100d' 0)" "/TRUSTED=$site"
+has "$WORK/long.out" "the command line is longer than the setup can read whole"
+install 2 twice /S "/TRUSTED=$site" "/TRUSTED=$site"
+has "$WORK/twice.out" "given more than once"
+install 0 back /S "/TRUSTED=$site"
 
 # 6. A browser holding the plug-in (the stand-in, waiting on a server that
 # never answers): the uninstaller stops with everything in place, and a
@@ -240,6 +263,30 @@ uninstall_quietly
 snapshot bare-removed
 changes bare bare-removed >"$WORK/bare.diff"
 [ -s "$WORK/bare.diff" ] && fail "install and uninstall without the components left: $(cat "$WORK/bare.diff")"
+
+# 9. A list that was there before the setup: kept by an install without
+# /TRUSTED=, replaced by one with it, and put back by the uninstaller; one
+# only in the other registry view (where the plug-in then reads it) stays
+# the only list. No uninstall leaves the plug-in trusting more.
+operator=https://operator.example other=$((96 - bits))
+in_view() { wine reg query "$trust" /v TrustedServers /reg:$1 | sed -n 's/^ *TrustedServers *REG_SZ *//p'; }
+wine reg add "$trust" /v TrustedServers /t REG_SZ /d "$operator" /reg:$bits /f >/dev/null
+install 0 keep /S
+[ "$(in_view $bits)" = "$operator" ] || fail "an install without /TRUSTED= changed the list to $(in_view $bits)"
+has "$WORK/keep.out" "Trusted servers kept as they were: $operator"
+install 0 replace /S "/TRUSTED=$site"
+[ "$(in_view $bits)" = "$site" ] || fail "/TRUSTED= did not replace the list"
+uninstall_quietly
+[ "$(in_view $bits)" = "$operator" ] || fail "the uninstaller did not put the list back: \"$(in_view $bits)\""
+wine reg delete 'HKLM\Software\Velkor Games Online' /f /reg:$bits >/dev/null
+wine reg add "$trust" /v TrustedServers /t REG_SZ /d "$operator" /reg:$other /f >/dev/null
+install 0 other /S
+[ -z "$(in_view $bits)" ] || fail "an install wrote a list over the one in the $other-bit view"
+has "$WORK/other.out" "Trusted servers kept as they were, in the $other-bit registry view"
+uninstall_quietly
+[ "$(in_view $other)" = "$operator" ] || fail "the list in the $other-bit view did not stay"
+[ -z "$(in_view $bits)" ] || fail "the uninstaller left a list in the $bits-bit view"
+wine reg delete 'HKLM\Software\Velkor Games Online' /f /reg:$other >/dev/null
 
 echo "== What the setup wrote (files under C:\\, keys in the registry):"
 cat "$WORK/installed.diff"

@@ -93,10 +93,45 @@ void screenshot(HWND window, const char* name)
     CHECK(readBinaryFile(png) != "");
 }
 
+// Each game's directory under `root`, with its setup INI and the stand-in
+// as its setup program; returns the service INI file's text for them, after
+// `otherSections` sections that are no games. irampart and iduskfall are
+// installed, iblotball lacks StartIn, icueshot its setup INI.
+std::string installGames(const std::string& root, const std::vector<std::string>& games,
+                         int otherSections = 0)
+{
+    const std::string standIn = fromEnv("VELKOR_SETUP_STANDIN");
+    std::string text = "[Velkor]\r\nVersion=1\r\n";
+    for (int n = 0; n < otherSections; ++n)
+        text += "[Velkor news " + std::to_string(n) + "]\r\nSeen=1\r\n";
+    CreateDirectoryA(root.c_str(), nullptr);
+    for (const std::string& name : games) {
+        std::string dir = root + "\\" + name;
+        CreateDirectoryA(dir.c_str(), nullptr);
+        text += "[" + name + "]\r\nEXECUTECount=1\r\n[0 " + name + "]\r\n"
+                + (name == "iblotball" ? "" : "StartIn=" + dir + "\r\n");
+        if (name != "icueshot")
+            REQUIRE(writeBinaryFile(dir + "\\VGOSETUP.INI", "[" + name + "]\r\nEXECUTECount=1\r\n"));
+        REQUIRE(CopyFileA(standIn.c_str(), (dir + "\\VGOSETUP.EXE").c_str(), 0));
+    }
+    return text;
+}
+
+PROCESS_INFORMATION startUpdater(const char* arguments)
+{
+    const std::string program = fromEnv("VELKOR_UPDATER_EXE");
+    std::string line = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION run{};
+    REQUIRE(CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &run));
+    return run;
+}
+
 struct Case {
     const char* arguments;
-    std::vector<std::string> games;  // none: no section names; irampart and iduskfall
-                                     // install, iblotball lacks StartIn, icueshot its INI
+    std::vector<std::string> games;  // as installGames makes them; none: no section names
     std::vector<std::string> boxes;  // the game behind each error box; "" for none
     const char* updated;  // the summary's left column; nullptr for no summary
     const char* failed;   // its right column; nullptr for the narrow layout
@@ -110,8 +145,6 @@ struct Case {
 TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing, exit 0")
 {
     const std::string ini = windowsDirectory() + "\\VELKORGO.INI";
-    const std::string program = fromEnv("VELKOR_UPDATER_EXE"),
-                      standIn = fromEnv("VELKOR_SETUP_STANDIN");
     // A name one past the 127 characters the pass holds: it fails as a wrong entry section does.
     const std::string longGame = "i" + std::string(127, 'z'), longTitle = longGame.substr(0, 79),
                       longFailed = longTitle + "\n";
@@ -138,29 +171,11 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         const Case& c = cases[i];
         CAPTURE(i);
         // Fresh directories each run: a setup program still ending is never in the way.
-        std::string root = "C:\\vkprogram" + std::to_string(i), text = "[Velkor]\r\nVersion=1\r\n";
-        for (int n = 0; n < c.otherSections; ++n)
-            text += "[Velkor news " + std::to_string(n) + "]\r\nSeen=1\r\n";
-        CreateDirectoryA(root.c_str(), nullptr);
-        for (const std::string& name : c.games) {
-            std::string dir = root + "\\" + name;
-            CreateDirectoryA(dir.c_str(), nullptr);
-            text += "[" + name + "]\r\nEXECUTECount=1\r\n[0 " + name + "]\r\n"
-                    + (name == "iblotball" ? "" : "StartIn=" + dir + "\r\n");
-            if (name != "icueshot")
-                REQUIRE(writeBinaryFile(dir + "\\VGOSETUP.INI",
-                                        "[" + name + "]\r\nEXECUTECount=1\r\n"));
-            REQUIRE(CopyFileA(standIn.c_str(), (dir + "\\VGOSETUP.EXE").c_str(), 0));
-        }
+        std::string root = "C:\\vkprogram" + std::to_string(i);
+        std::string text = installGames(root, c.games, c.otherSections);
         removeFile(ini);  // the first run has none, the second one without sections
         REQUIRE((i == 0 || writeBinaryFile(ini, c.games.empty() ? "; none\r\n" : text)));
-
-        std::string line = "\"" + program + "\" " + c.arguments;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION run{};
-        REQUIRE(CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &run));
+        PROCESS_INFORMATION run = startUpdater(c.arguments);
         for (const std::string& game : c.boxes) {
             HWND box = waitForWindow(run.hProcess, "Update Velkor Games Error Message");
             REQUIRE(box);
@@ -216,6 +231,148 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         DWORD status = 99;
         CHECK(WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0);
         CHECK((GetExitCodeProcess(run.hProcess, &status) && status == 0));
+        TerminateProcess(run.hProcess, 99);  // should it still run
+    }
+    removeFile(ini);
+}
+
+namespace {
+
+bool inside(const RECT& inner, const RECT& outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right
+           && inner.bottom <= outer.bottom;
+}
+
+bool apart(const RECT& a, const RECT& b)
+{
+    return a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
+}
+
+std::string text(const RECT& r)  // "left,top-right,bottom"
+{
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right)
+           + "," + std::to_string(r.bottom);
+}
+
+// The dialog's window on the screen and each of these controls in its client area.
+std::string report(HWND dialog, const std::vector<int>& ids)
+{
+    std::string line = "window " + text(rectOf(dialog));
+    for (int id : ids)
+        line += ", " + std::to_string(id) + " " + text(rectOf(dialog, id));
+    return line;
+}
+
+// The screen's DPI as programs see it: the test bed's LogPixels.
+int screenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+void shoot(HWND window, const char* name)  // NAME-<dpi>dpi.png
+{
+    screenshot(window, (std::string(name) + "-" + std::to_string(screenDpi()) + "dpi.png").c_str());
+}
+
+// The progress dialog at the top-left corner, all of it on the screen, its
+// texts and its bar inside it and apart.
+void checkProgress(HWND progress)
+{
+    const int status = kStatus, bar = 1001, percent = 1002;
+    RECT window = rectOf(progress), client, screen = {0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                                      GetSystemMetrics(SM_CYSCREEN)};
+    GetClientRect(progress, &client);
+    INFO("progress: ", report(progress, {status, bar, percent}));
+    CHECK((window.left == 0 && window.top == 0 && inside(window, screen)));
+    for (int id : {status, bar, percent})
+        CHECK(inside(rectOf(progress, id), client));
+    CHECK(apart(rectOf(progress, status), rectOf(progress, bar)));
+    CHECK(apart(rectOf(progress, status), rectOf(progress, percent)));
+    CHECK(apart(rectOf(progress, bar), rectOf(progress, percent)));
+}
+
+// What a layout must show: its banner across the top, its group boxes with
+// their lists whole, the OK button centred below them, nothing overlapping,
+// all inside the window, which is centred on the screen and fits it; the
+// other layout's column or banner beyond the client area's right edge.
+void checkSummary(HWND summary, bool wide)
+{
+    const int leftGroup = 0xFFFF;  // the template's one control without an id
+    RECT window = rectOf(summary), client, screen = {0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                                     GetSystemMetrics(SM_CYSCREEN)};
+    GetClientRect(summary, &client);
+    int banner = wide ? kFailureBanner : kSuccessBanner;
+    std::vector<int> groups = {leftGroup};
+    if (wide)
+        groups.push_back(kRightGroup);
+    RECT ok = rectOf(summary, kOk), bannerRect = rectOf(summary, banner);
+    std::string placed = report(summary, {banner, leftGroup, kUpdated, kRightGroup, kFailed, kOk});
+    printf("%s layout at %d DPI: %s\n", wide ? "wide" : "narrow", screenDpi(), placed.c_str());
+    INFO(placed);
+
+    CHECK(inside(window, screen));
+    CHECK(abs(window.left + window.right - screen.right) <= 2);
+    CHECK(abs(window.top + window.bottom - screen.bottom) <= (window.bottom - window.top) / 20);
+    // The narrow banner, as wide as the window, spans the whole client area
+    // and reaches under the frame: its text is centred all the same.
+    CHECK((bannerRect.top >= 0 && bannerRect.bottom <= client.bottom));
+    CHECK((wide ? inside(bannerRect, client)
+                : bannerRect.left == 0 && bannerRect.right >= client.right
+                      && bannerRect.right - client.right <= window.right - window.left - client.right));
+    CHECK(inside(ok, client));
+    CHECK(abs(ok.left + ok.right - client.right) <= client.right / 30);
+    CHECK(apart(bannerRect, ok));
+    for (int group : groups) {
+        RECT box = rectOf(summary, group);
+        CAPTURE(group);
+        CHECK(inside(box, client));
+        CHECK(inside(rectOf(summary, group == leftGroup ? kUpdated : kFailed), box));
+        CHECK(apart(box, bannerRect));
+        CHECK(ok.top >= box.bottom);
+    }
+    if (wide)
+        CHECK(apart(rectOf(summary, leftGroup), rectOf(summary, kRightGroup)));
+    CHECK(rectOf(summary, wide ? kSuccessBanner : kFailureBanner).left >= client.right);
+    if (!wide)
+        CHECK(rectOf(summary, kRightGroup).left >= client.right);
+}
+
+}  // namespace
+
+// Run by the lane at 96 DPI and by dpi.sh in test beds at other DPIs and fonts.
+TEST_CASE("vkupdate.exe: each dialog whole at the screen's DPI and font")
+{
+    const char* expected = getenv("VELKOR_EXPECTED_DPI");
+    CHECK(screenDpi() == (expected ? atoi(expected) : 96));
+    const std::string ini = windowsDirectory() + "\\VELKORGO.INI";
+    for (bool wide : {true, false}) {
+        CAPTURE(wide);
+        // Wide: a failure, told in a box while the progress dialog waits behind it.
+        std::string root = std::string("C:\\vkdpi") + (wide ? "wide" : "narrow");
+        std::vector<std::string> games = {"irampart"};
+        if (wide)
+            games.push_back("iblotball");
+        REQUIRE(writeBinaryFile(ini, installGames(root, games)));
+        PROCESS_INFORMATION run = startUpdater(wide ? "-d" : "");
+        if (wide) {
+            HWND box = waitForWindow(run.hProcess, "Update Velkor Games Error Message");
+            REQUIRE(box);
+            HWND progress = waitForWindow(run.hProcess, "Updating Velkor Games", 0);
+            REQUIRE(progress);
+            checkProgress(progress);
+            shoot(progress, "progress-dialog");
+            pressKey(box, VK_RETURN);
+        }
+        HWND summary = waitForWindow(run.hProcess, "Velkor Update Utility");
+        REQUIRE(summary);
+        checkSummary(summary, wide);
+        shoot(summary, wide ? "summary-wide" : "summary-narrow");
+        PostMessageA(summary, WM_COMMAND, kOk, LPARAM(GetDlgItem(summary, kOk)));
+        CHECK(WaitForSingleObject(run.hProcess, 10000) == WAIT_OBJECT_0);
         TerminateProcess(run.hProcess, 99);  // should it still run
     }
     removeFile(ini);

@@ -163,7 +163,7 @@ http {{
     scgi_temp_path {w}/scgi;
     server {{
         listen 127.0.0.1:{port} backlog=128;
-        location / {{ proxy_pass http://127.0.0.1:{upstream}; }}
+        location / {{ proxy_pass http://127.0.0.1:{upstream}; proxy_set_header Host $http_host; }}
     }}
 }}
 """.format(w=work, port=port, upstream=upstream)

@@ -546,11 +546,16 @@ static bool isRedirect(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-HttpAnswer httpGet(std::string& url, int timeoutSeconds)
+HttpAnswer httpGet(std::string& url, const std::string& referer, int timeoutSeconds)
 {
+    // As browsers do: a server can tell a request from its own pages from
+    // one that another site's page makes.
+    std::vector<std::string> headers;
+    if (!referer.empty())
+        headers.push_back("Referer: " + referer);
     for (int hops = 0;; hops++) {
         transcriptNote("GET " + url);
-        HttpAnswer answer = exchange(url, "GET", {}, "", timeoutSeconds);
+        HttpAnswer answer = exchange(url, "GET", headers, "", timeoutSeconds);
         noteAnswer(answer);
         if (!isRedirect(answer.status) || !answer.error.empty())
             return answer;

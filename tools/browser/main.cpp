@@ -21,6 +21,8 @@ static int usage()
           "  --type MIME      take this MIME type instead of the version resource's\n"
           "  --insecure       accept any server certificate (self-signed, unknown, expired, another name)\n"
           "  --proxy P        HOST:PORT, or none; the system's proxy setting by default\n"
+          "  --second URL     open this page too, in the same process, once the first page's\n"
+          "                   content is delivered: two instances at work at once\n"
           "Exit status: 0 exchange complete, 1 exchange failed, 2 no usable plug-in or bad usage.\n",
           stderr);
     return kNoPlugin;
@@ -58,7 +60,7 @@ int main(int argc, char** argv)
         }
         bool known = strcmp(option, "--chunk") == 0 || strcmp(option, "--minor") == 0 ||
                      strcmp(option, "--type") == 0 || strcmp(option, "--timeout") == 0 ||
-                     strcmp(option, "--proxy") == 0;
+                     strcmp(option, "--proxy") == 0 || strcmp(option, "--second") == 0;
         if (!known) {
             fprintf(stderr, "vkbrowse: unknown option %s\n", option);
             return usage();
@@ -70,6 +72,8 @@ int main(int argc, char** argv)
         const char* text = argv[++i];
         if (strcmp(option, "--type") == 0) {
             options.mimeType = text;
+        } else if (strcmp(option, "--second") == 0) {
+            options.secondPageUrl = text;
         } else if (strcmp(option, "--proxy") == 0) {
             const char* colon = strrchr(text, ':');
             char* end = nullptr;

@@ -8,6 +8,22 @@
 
 #include "command_text.h"
 
+// Where html next holds tag ("<name", in any case), from pos on.
+static size_t findTag(const std::string& html, const char* tag, size_t pos)
+{
+    size_t length = strlen(tag);
+    for (; (pos = html.find('<', pos)) != std::string::npos; pos++) {
+        if (sameIgnoringCase(html.c_str() + pos, tag, length))
+            return pos;
+    }
+    return std::string::npos;
+}
+
+static bool sameText(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && sameIgnoringCase(a.c_str(), b.c_str(), a.size());
+}
+
 std::string Embed::value(const std::string& name) const
 {
     for (const auto& attribute : attributes) {
@@ -59,23 +75,29 @@ static void readAttributes(const std::string& html, size_t pos, Embed& embed)
 
 bool findEmbed(const std::string& html, const std::string& mimeType, Embed& embed)
 {
-    for (size_t pos = html.find('<'); pos != std::string::npos; pos = html.find('<', pos)) {
-        if (!sameIgnoringCase(html.c_str() + pos, "<embed", 6)) {
-            pos++;
-            continue;
-        }
+    for (size_t pos = 0; (pos = findTag(html, "<embed", pos)) != std::string::npos;) {
         pos += 6;
         if (pos < html.size() && !isspace((unsigned char)html[pos]) && html[pos] != '>')
             continue;  // <embedded> and the like
         Embed found;
         readAttributes(html, pos, found);
         std::string type = found.value("type");
-        if (mimeType.empty() ? !type.empty()
-                             : type.size() == mimeType.size() &&
-                                   sameIgnoringCase(type.c_str(), mimeType.c_str(), type.size())) {
+        if (mimeType.empty() ? !type.empty() : sameText(type, mimeType)) {
             embed = found;
             return true;
         }
+    }
+    return false;
+}
+
+bool asksNoReferrer(const std::string& html)
+{
+    for (size_t pos = 0; (pos = findTag(html, "<meta", pos)) != std::string::npos;) {
+        pos += 5;
+        Embed meta;
+        readAttributes(html, pos, meta);
+        if (sameText(meta.value("name"), "referrer") && sameText(meta.value("content"), "no-referrer"))
+            return true;
     }
     return false;
 }

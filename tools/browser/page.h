@@ -15,3 +15,7 @@ struct Embed {
 // Returns false when the page has no <embed> of that type. An empty
 // mimeType takes the first <embed> that names a type.
 bool findEmbed(const std::string& html, const std::string& mimeType, Embed& embed);
+
+// Whether the page asks for no Referer on its requests, as
+// <meta name="referrer" content="no-referrer"> does in browsers.
+bool asksNoReferrer(const std::string& html);

@@ -1,6 +1,6 @@
 // Running the plug-in's requests: each is sent (http.cpp), then its answer
-// goes to the instance as a stream or becomes a navigation, and a notifying
-// request's end is told to the instance.
+// goes to the instance that asked as a stream or becomes a navigation, and
+// a notifying request's end is told to that instance.
 #include "post_buffer.h"
 #include "vkbrowse.h"
 
@@ -17,7 +17,7 @@ static void notifyEnd(Run& run, const Request& request, NPReason reason)
         return;
     }
     enterPlugin("NPP_URLNotify(" + quoted(request.url) + ", " + reasonText(reason) + ")");
-    run.plugin.urlnotify(&run.npp, request.url.c_str(), reason, request.notifyData);
+    run.plugin.urlnotify(&request.page->npp, request.url.c_str(), reason, request.notifyData);
     leavePlugin("(no result)");
 }
 
@@ -27,8 +27,10 @@ static HttpAnswer send(const Run& run, const Request& request, std::string& url)
 {
     url = request.url;
     if (!request.post)
-        return httpGet(url, run.options.timeoutSeconds);
+        return httpGet(url, request.referer, run.options.timeoutSeconds);
     std::vector<std::string> headers = request.headers;
+    if (!request.referer.empty())
+        headers.push_back("Referer: " + request.referer);
     bool found = false;
     std::string given = headerValue(headers, "Content-Length", &found);
     if (!found) {
@@ -60,8 +62,8 @@ static bool answerUsable(Run& run, const Request& request, const HttpAnswer& ans
 // ready for (nor than the configured chunk size), then NPP_DestroyStream.
 // end is the length the server announced, which a stream cut short does
 // not reach. Returns false when the plug-in refused the stream or a chunk.
-static bool deliverStream(Run& run, const std::string& url, const std::string& type, const std::string& bytes,
-                          uint32_t end, NPReason endReason, void* notifyData)
+static bool deliverStream(Run& run, Page& page, const std::string& url, const std::string& type,
+                          const std::string& bytes, uint32_t end, NPReason endReason, void* notifyData)
 {
     int number = ++run.streams;
     std::string label = "stream " + std::to_string(number);
@@ -80,7 +82,7 @@ static bool deliverStream(Run& run, const std::string& url, const std::string& t
     }
     enterPlugin("NPP_NewStream(" + quoted(type) + ", " + label + " " + url + ", end " + std::to_string(end) +
                 ", seekable 0)");
-    NPError created = run.plugin.newstream(&run.npp, mime.data(), &stream, 0, &stype);
+    NPError created = run.plugin.newstream(&page.npp, mime.data(), &stream, 0, &stype);
     leavePlugin(npErrorText(created) + ", stype " + std::to_string(stype));
     if (created != NPERR_NO_ERROR) {
         run.failures.push_back("NPP_NewStream refused " + label);
@@ -96,7 +98,7 @@ static bool deliverStream(Run& run, const std::string& url, const std::string& t
     int stalls = 0;
     std::vector<char> chunk;
     while (offset < bytes.size()) {
-        int32_t ready = run.plugin.writeready ? run.plugin.writeready(&run.npp, &stream)
+        int32_t ready = run.plugin.writeready ? run.plugin.writeready(&page.npp, &stream)
                                               : int32_t(run.options.chunkSize);
         size_t amount = bytes.size() - offset;
         if (amount > run.options.chunkSize)
@@ -120,7 +122,7 @@ static bool deliverStream(Run& run, const std::string& url, const std::string& t
         enterPlugin("NPP_Write(" + label + ", offset " + std::to_string(offset) + ", len " +
                     std::to_string(amount) + ", " + quoted(chunk.data(), chunk.size(), 80) +
                     ") after NPP_WriteReady = " + std::to_string(ready));
-        int32_t written = run.plugin.write(&run.npp, &stream, int32_t(offset), int32_t(amount), chunk.data());
+        int32_t written = run.plugin.write(&page.npp, &stream, int32_t(offset), int32_t(amount), chunk.data());
         leavePlugin(std::to_string(written));
         if (written < 0) {
             transcriptNote("NPP_Write refused the bytes; ending " + label);
@@ -141,7 +143,7 @@ static bool deliverStream(Run& run, const std::string& url, const std::string& t
     }
 
     enterPlugin("NPP_DestroyStream(" + label + ", " + reasonText(reason) + ")");
-    NPError ended = run.plugin.destroystream(&run.npp, &stream, reason);
+    NPError ended = run.plugin.destroystream(&page.npp, &stream, reason);
     leavePlugin(npErrorText(ended));
     pumpMessages();
     if (!accepted)
@@ -156,7 +158,12 @@ static bool deliverStream(Run& run, const std::string& url, const std::string& t
 static void runRequest(Run& run, const Request& request)
 {
     transcriptNote("request " + std::to_string(request.number) + ": " + request.describe() +
-                   request.destination());
+                   request.destination() +
+                   (run.pages.size() > 1 ? " of page " + std::to_string(request.page->number) : ""));
+    if (!request.page->live) {
+        transcriptNote("the instance is gone; request " + std::to_string(request.number) + " dropped");
+        return;
+    }
     bool toInstance = !request.hasTarget || (request.target == "_self" && run.options.followSelf);
 
     if (!toInstance && !request.post) {
@@ -194,20 +201,30 @@ static void runRequest(Run& run, const Request& request)
     std::string type = answer.contentType.empty() ? run.mimeType : answer.contentType;
     uint32_t end = answer.announced >= 0 && answer.announced <= 0xFFFFFFFFLL ? uint32_t(answer.announced)
                                                                            : uint32_t(answer.body.size());
-    bool delivered = deliverStream(run, url, type, answer.body, end, reason, request.notifyData);
+    size_t failures = run.failures.size();
+    bool delivered =
+        deliverStream(run, *request.page, url, type, answer.body, end, reason, request.notifyData);
+    // A page loaded into the plug-in's frame is shown there whether the
+    // plug-in takes its stream or not: turning it down fails nothing.
+    if (request.hasTarget && run.failures.size() == failures + 1 &&
+        run.failures.back().compare(0, 21, "NPP_NewStream refused") == 0) {
+        run.failures.pop_back();
+        transcriptNote("the plug-in turned down the page's stream; the frame shows the page");
+    }
     notifyEnd(run, request, delivered ? reason : NPRES_USER_BREAK);
 }
 
-void runRequests(Run& run)
+bool runNextRequest(Run& run)
 {
-    while (!run.queue.empty()) {
-        Request next = run.queue.front();
-        run.queue.pop_front();
-        if (next.number > kMaxRequests) {
-            run.failures.push_back("the plug-in kept asking; stopped after " + std::to_string(kMaxRequests) +
-                                   " requests");
-            break;
-        }
-        runRequest(run, next);
+    if (run.queue.empty())
+        return false;
+    Request next = run.queue.front();
+    run.queue.pop_front();
+    if (next.number > kMaxRequests) {
+        run.failures.push_back("the plug-in kept asking; stopped after " + std::to_string(kMaxRequests) +
+                               " requests");
+        return false;
     }
+    runRequest(run, next);
+    return true;
 }

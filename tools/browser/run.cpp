@@ -46,52 +46,64 @@ static bool pageType(Run& run, const HttpAnswer& page, std::string& type)
     return !type.empty();
 }
 
-// Opens the page: the content's address, the instance mode and arguments.
-static bool openPage(Run& run, std::string& contentUrl, uint16_t& mode, Embed& embed)
+// What a page embeds: the content's address, the instance mode, and the
+// arguments its instance is made with (they must live as long as it).
+struct Content {
+    std::string url;
+    uint16_t mode = NP_EMBED;
+    Embed embed;
+    Arguments arguments;
+};
+
+// Opens the page at page.url: what it embeds into content.
+static bool openPage(Run& run, Page& page, Content& content)
 {
     std::string error;
-    if (resolveUrl(run.pageUrl, "").empty()) {
-        run.failures.push_back("not an http or https address: " + run.pageUrl);
+    if (resolveUrl(page.url, "").empty()) {
+        run.failures.push_back("not an http or https address: " + page.url);
         return false;
     }
     if (!httpStart(run.options.proxy, run.options.insecure, error)) {
         run.failures.push_back(error);
         return false;
     }
-    if (run.options.insecure)
+    if (run.options.insecure && page.number == 1)
         transcriptNote("--insecure: server certificates are accepted without being checked");
-    std::string address = run.pageUrl;
-    HttpAnswer page = httpGet(address, run.options.timeoutSeconds);
-    if (!page.error.empty() || page.status < 200 || page.status >= 300) {
-        run.failures.push_back("the page " + run.pageUrl + " could not be opened: " +
-                               (page.error.empty() ? page.statusLine : page.error));
+    std::string address = page.url;
+    HttpAnswer answer = httpGet(address, "", run.options.timeoutSeconds);
+    if (!answer.error.empty() || answer.status < 200 || answer.status >= 300) {
+        run.failures.push_back("the page " + page.url + " could not be opened: " +
+                               (answer.error.empty() ? answer.statusLine : answer.error));
         return false;
     }
     // The page's own addresses are relative to where it was found.
-    run.pageUrl = address;
-    if (run.mimeType.empty() && !pageType(run, page, run.mimeType))
+    page.url = address;
+    page.referer = asksNoReferrer(answer.body) ? "" : address;
+    if (page.referer.empty())
+        transcriptNote("the page asks for no Referer on its requests");
+    if (run.mimeType.empty() && !pageType(run, answer, run.mimeType))
         return false;
-    if (page.contentType == run.mimeType) {
+    if (answer.contentType == run.mimeType) {
         // Content of the plug-in's type opened directly: a full-page instance.
-        mode = NP_FULL;
-        contentUrl = run.pageUrl;
+        content.mode = NP_FULL;
+        content.url = page.url;
         transcriptNote("the page itself is " + run.mimeType + ": full-page instance");
         return true;
     }
-    if (!findEmbed(page.body, run.mimeType, embed)) {
+    if (!findEmbed(answer.body, run.mimeType, content.embed)) {
         run.failures.push_back("the page embeds no content of type " + run.mimeType);
         return false;
     }
-    mode = NP_EMBED;
-    contentUrl = resolveUrl(run.pageUrl, embed.value("src"));
-    if (embed.value("src").empty() || contentUrl.empty()) {
+    content.mode = NP_EMBED;
+    content.url = resolveUrl(page.url, content.embed.value("src"));
+    if (content.embed.value("src").empty() || content.url.empty()) {
         run.failures.push_back("the embed has no usable src");
         return false;
     }
     std::string attributes;
-    for (const auto& attribute : embed.attributes)
+    for (const auto& attribute : content.embed.attributes)
         attributes += " " + attribute.first + "=" + quoted(attribute.second, 100);
-    transcriptNote("embed of " + run.mimeType + ", content " + contentUrl + "; attributes:" + attributes);
+    transcriptNote("embed of " + run.mimeType + ", content " + content.url + "; attributes:" + attributes);
     return true;
 }
 
@@ -167,76 +179,112 @@ static bool startPlugin(Run& run, PluginModule& module)
     return true;
 }
 
-// NPP_New for the page's content; run.instanceLive says whether it took.
-static void createInstance(Run& run, uint16_t mode, Arguments& arguments)
+// The note that names the page when there are two.
+static std::string forPage(const Run& run, const Page& page)
 {
+    return run.pages.size() > 1 ? " for page " + std::to_string(page.number) : "";
+}
+
+// NPP_New for the page's content; page.live says whether it took.
+static void createInstance(Run& run, Page& page, Content& content)
+{
+    content.arguments.fill(content.embed);
     std::vector<char> mime(run.mimeType.begin(), run.mimeType.end());
     mime.push_back('\0');
-    run.npp.ndata = &run;
-    enterPlugin("NPP_New(" + quoted(run.mimeType) + ", " + (mode == NP_FULL ? "NP_FULL" : "NP_EMBED") +
-                ", " + std::to_string(arguments.argn.size()) + " arguments)");
-    NPError result = run.plugin.newp(mime.data(), &run.npp, mode, int16_t(arguments.argn.size()),
+    Arguments& arguments = content.arguments;
+    page.npp.ndata = &page;
+    enterPlugin("NPP_New(" + quoted(run.mimeType) + ", " + (content.mode == NP_FULL ? "NP_FULL" : "NP_EMBED") +
+                ", " + std::to_string(arguments.argn.size()) + " arguments)" + forPage(run, page));
+    NPError result = run.plugin.newp(mime.data(), &page.npp, content.mode, int16_t(arguments.argn.size()),
                                      arguments.argn.data(), arguments.argv.data(), nullptr);
     leavePlugin(npErrorText(result));
-    run.instanceLive = result == NPERR_NO_ERROR;
-    if (!run.instanceLive)
+    page.live = result == NPERR_NO_ERROR;
+    if (!page.live)
         run.failures.push_back("NPP_New answered " + npErrorText(result));
 }
 
-// Gives the live instance its window, streams it the content, runs what it
-// asks for until nothing is left, then destroys it.
-static void runInstance(Run& run, const Embed& embed, const std::string& contentUrl)
+// Gives the live instance its window and queues its content.
+static void showPage(Run& run, Page& page, const Content& content)
 {
-    int width = dimension(embed.value("width"), 240);
-    int height = dimension(embed.value("height"), 60);
-    void* window = createPluginWindow(width, height, run.options.showWindow);
-    if (!window)
+    int width = dimension(content.embed.value("width"), 240);
+    int height = dimension(content.embed.value("height"), 60);
+    page.window = createPluginWindow(width, height, run.options.showWindow);
+    if (!page.window)
         transcriptNote("no window could be made; the instance gets none");
-    NPWindow descriptor = {};
-    descriptor.window = window;
+    NPWindow& descriptor = page.descriptor;
+    descriptor.window = page.window;
     descriptor.width = uint32_t(width);
     descriptor.height = uint32_t(height);
     descriptor.clipRect.right = uint16_t(width);
     descriptor.clipRect.bottom = uint16_t(height);
-    if (window && run.plugin.setwindow) {
+    if (page.window && run.plugin.setwindow) {
         enterPlugin("NPP_SetWindow(child window " + std::to_string(width) + "x" + std::to_string(height) + ")");
-        NPError result = run.plugin.setwindow(&run.npp, &descriptor);
+        NPError result = run.plugin.setwindow(&page.npp, &descriptor);
         leavePlugin(npErrorText(result));
         if (result != NPERR_NO_ERROR)
             run.failures.push_back("NPP_SetWindow answered " + npErrorText(result));
     }
     pumpMessages();
 
-    Request content;
-    content.number = ++run.requests;
-    content.url = contentUrl;
-    run.queue.push_back(content);
-    runRequests(run);
+    Request request;
+    request.number = ++run.requests;
+    request.page = &page;
+    request.url = content.url;
+    // An embed's content is the page's request; a full page is its own.
+    if (content.url != page.url)
+        request.referer = page.referer;
+    run.queue.push_back(request);
+}
 
+static void destroyInstance(Run& run, Page& page)
+{
     NPSavedData* saved = nullptr;
-    enterPlugin("NPP_Destroy()");
-    NPError result = run.plugin.destroy ? run.plugin.destroy(&run.npp, &saved) : NPERR_NO_ERROR;
+    enterPlugin("NPP_Destroy()" + forPage(run, page));
+    NPError result = run.plugin.destroy ? run.plugin.destroy(&page.npp, &saved) : NPERR_NO_ERROR;
     leavePlugin(npErrorText(result) + (saved ? ", with saved data" : ""));
-    run.instanceLive = false;
+    page.live = false;
     if (result != NPERR_NO_ERROR)
         run.failures.push_back("NPP_Destroy answered " + npErrorText(result));
-    destroyPluginWindow(window);
+    destroyPluginWindow(page.window);
+}
+
+// Runs what the instances ask for until nothing is left. With --second,
+// that page is opened once the first request has been run (the first
+// page's content), so both instances are at work at once.
+static void runQueue(Run& run, Content& secondContent)
+{
+    if (runNextRequest(run) && !run.options.secondPageUrl.empty()) {
+        Page& second = run.pages.back();
+        transcriptNote("---- a second page, while the first is at work: " + second.url + " ----");
+        if (openPage(run, second, secondContent) && run.plugin.newp) {
+            createInstance(run, second, secondContent);
+            if (second.live)
+                showPage(run, second, secondContent);
+        }
+    }
+    while (runNextRequest(run)) {
+    }
 }
 
 int runBrowser(const BrowserOptions& options)
 {
     Run run;
     run.options = options;
-    run.pageUrl = options.pageUrl;
     run.mimeType = options.mimeType;
-    std::string contentUrl;
-    uint16_t mode = NP_EMBED;
-    Embed embed;
+    run.pages.resize(options.secondPageUrl.empty() ? 1 : 2);
+    int number = 0;
+    for (Page& page : run.pages) {
+        page.run = &run;
+        page.number = ++number;
+        page.url = number == 1 ? options.pageUrl : options.secondPageUrl;
+    }
+    Page& first = run.pages.front();
+    Content content, secondContent;
     bool pageOpen = false;
     std::string error;
     if (options.pluginPath.empty()) {
         // As a browser: the page first, then the plug-in for its type.
-        pageOpen = openPage(run, contentUrl, mode, embed);
+        pageOpen = openPage(run, first, content);
         if (!pageOpen) {
             report(run);
             return kExchangeFailed;
@@ -256,13 +304,15 @@ int runBrowser(const BrowserOptions& options)
     if (!startPlugin(run, module))
         return kNoPlugin;
 
-    Arguments arguments;
-    if ((pageOpen || openPage(run, contentUrl, mode, embed)) && run.plugin.newp) {
-        arguments.fill(embed);
-        createInstance(run, mode, arguments);
+    if ((pageOpen || openPage(run, first, content)) && run.plugin.newp)
+        createInstance(run, first, content);
+    if (first.live) {
+        showPage(run, first, content);
+        runQueue(run, secondContent);
     }
-    if (run.instanceLive)
-        runInstance(run, embed, contentUrl);
+    for (Page& page : run.pages)
+        if (page.live)
+            destroyInstance(run, page);
     shutDown(module);
 
     for (const std::string& failure : takeStrayFailures())

@@ -1,5 +1,5 @@
 // The browser's service table: what the plug-in may call. A call that names
-// an instance reaches its run through the instance's ndata. Requests are
+// an instance reaches its page, and the run, through the instance's ndata. Requests are
 // only queued here; the run sends them after the plug-in's current call has
 // returned, as a browser does, so the plug-in never sees its own request
 // answered before it has finished asking.
@@ -46,18 +46,18 @@ static std::string pointerText(const void* p)
     return text;
 }
 
-// The run the instance belongs to; null for a call that names none.
-static Run* runOf(NPP instance)
+// The page whose instance this is; null for a call that names none.
+static Page* pageOf(NPP instance)
 {
-    return instance ? static_cast<Run*>(instance->ndata) : nullptr;
+    return instance ? static_cast<Page*>(instance->ndata) : nullptr;
 }
 
 static NPError queueRequest(NPP instance, const char* url, const char* target, bool post,
                             const std::string& bytes, bool notify, void* notifyData,
                             std::string& described)
 {
-    Run* run = runOf(instance);
-    if (!run || instance != &run->npp || !run->instanceLive) {
+    Page* page = pageOf(instance);
+    if (!page || instance != &page->npp || !page->live) {
         described = "refused: not a live instance of this browser";
         return NPERR_INVALID_INSTANCE_ERROR;
     }
@@ -66,12 +66,14 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
         return NPERR_INVALID_URL;
     }
     Request request;
-    request.url = resolveUrl(run->pageUrl, url);
+    request.url = resolveUrl(page->url, url);
     if (request.url.empty()) {
         described = "refused: cannot resolve " + quotedOrNull(url) + " to an http or https address";
         return NPERR_INVALID_URL;
     }
-    request.number = ++run->requests;
+    request.number = ++page->run->requests;
+    request.page = page;
+    request.referer = page->referer;
     request.post = post;
     request.hasTarget = target != nullptr;
     request.target = target ? target : "";
@@ -84,7 +86,7 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
     }
     described = "queued as request " + std::to_string(request.number) + ": " + request.describe() +
                 request.destination();
-    run->queue.push_back(request);
+    page->run->queue.push_back(request);
     return NPERR_NO_ERROR;
 }
 
@@ -95,8 +97,8 @@ static void failRefused(NPP instance, NPError result, const char* url, const cha
 {
     if (result == NPERR_NO_ERROR)
         return;
-    Run* run = runOf(instance);
-    (run ? run->failures : strays)
+    Page* page = pageOf(instance);
+    (page ? page->run->failures : strays)
         .push_back("the plug-in asked for " + quotedOrNull(url) +
                    (target ? std::string(" for ") + target : std::string(" for the instance")) +
                    ", which this browser " + described);
@@ -147,7 +149,7 @@ static NPError post(const char* name, NPP instance, const char* url, const char*
     transcriptService(call + " = " + npErrorText(result) + "; " + described);
     failRefused(instance, result, url, target, described);
     if (result == NPERR_NO_ERROR) {
-        const Request& queued = runOf(instance)->queue.back();
+        const Request& queued = pageOf(instance)->run->queue.back();
         if (queued.headers.empty())
             transcriptNote("the buffer has no header lines; all " + std::to_string(queued.body.size()) +
                            " bytes are the body");

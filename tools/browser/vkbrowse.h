@@ -17,6 +17,7 @@
 struct BrowserOptions {
     std::string pluginPath;
     std::string pageUrl;
+    std::string secondPageUrl;  // opened while the first page's exchange runs; "" for none
     size_t chunkSize = 4096;  // bytes per NPP_Write at most
     bool followSelf = false;  // fetch "_self" navigations and stream them to the instance
     bool showWindow = false;
@@ -33,14 +34,18 @@ enum BrowserExit {
     kNoPlugin = 2,        // the library could not be registered or loaded
 };
 
+struct Page;
+
 struct Request {
     int number = 0;
+    Page* page = nullptr;     // whose instance asked, or whose content it is
     bool post = false;
     std::string url;          // resolved against the page
     bool hasTarget = false;   // null target: the answer goes to the instance
     std::string target;
     std::vector<std::string> headers;  // post only
     std::string body;                  // post only
+    std::string referer;               // the page that asks; "" for the page itself
     bool notify = false;
     void* notifyData = nullptr;
 
@@ -49,14 +54,26 @@ struct Request {
     std::string destination() const { return hasTarget ? " for " + target : " for the instance"; }
 };
 
-// One run of the browser. The service table's entries find it through the
-// instance's ndata, which points here for the whole run.
+struct Run;
+
+// One open page and its plug-in instance, whose ndata leads back here: the
+// service table's entries find the page, and through it the run.
+struct Page {
+    Run* run = nullptr;
+    int number = 1;       // 1, or 2 for --second's page
+    std::string url;      // where the page was found, after redirects
+    std::string referer;  // sent on its requests: url, or "" when the page asks for none
+    NPP_t npp = {};
+    bool live = false;    // between a successful NPP_New and NPP_Destroy
+    void* window = nullptr;
+    NPWindow descriptor = {};
+};
+
+// One run of the browser, from the command line to the report.
 struct Run {
     BrowserOptions options;
     std::string mimeType;
-    std::string pageUrl;
-    NPP_t npp = {};
-    bool instanceLive = false;
+    std::deque<Page> pages;  // a deque: the instances keep pointers into it
     NPPluginFuncs plugin = {};
     NPNetscapeFuncs services = {};
     std::deque<Request> queue;
@@ -105,9 +122,10 @@ std::vector<std::string> takeStrayFailures();
 
 // request.cpp
 
-// Runs the queued requests, and those they lead to, until none is left or
-// the plug-in has asked for too many.
-void runRequests(Run& run);
+// Takes the next queued request and runs it to its end: sent, its answer
+// delivered to the instance that asked, the instance told how it ended.
+// False when the queue is empty, or the plug-in has asked for too many.
+bool runNextRequest(Run& run);
 
 // http.cpp
 
@@ -116,8 +134,9 @@ void runRequests(Run& run);
 bool httpStart(const std::string& proxy, bool insecure, std::string& error);
 
 // Fetches an http(s) address, following redirects with a transcript line
-// each; url becomes the address of the final answer.
-HttpAnswer httpGet(std::string& url, int timeoutSeconds);
+// each, with the page that asks for it as Referer ("" for none); url
+// becomes the address of the final answer.
+HttpAnswer httpGet(std::string& url, const std::string& referer, int timeoutSeconds);
 
 // Posts body with the given header lines (each without line end). A
 // redirect is not followed: it is the answer.

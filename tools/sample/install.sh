@@ -56,9 +56,12 @@ chmod -R u+w "$root"
 
 # The plug-in's key is made anew, with the list or without it. Wine's
 # import leaves a "[-key]" of the 32-bit view in place, so the old key is
-# deleted first, in the view of the browser's width.
+# deleted first, in both views: the plug-in reads a list from the other
+# view when its own has none.
 plugin_key='HKEY_LOCAL_MACHINE\Software\Velkor Games Online\Versioning Plug-in'
-"$run" reg delete "$plugin_key" "/reg:$bits" /f >/dev/null 2>&1 || true
+for view in 32 64; do
+    "$run" reg delete "$plugin_key" "/reg:$view" /f >/dev/null 2>&1 || true
+done
 {
     cat "$here/components.reg"
     if [ -n "$listed" ]; then

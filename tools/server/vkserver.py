@@ -8,7 +8,11 @@ For every game of its catalogue it serves a page that embeds the plug-in
 /<game>/ret_objects: launch arguments when every fingerprint matches,
 "REDIRECT;update.html" when some do not. Switches make it answer "ABORT;"
 or "LAUNCH_NOW;" instead, or cut a stream off half-way. Every request is
-logged; malformed reports are refused with a reason.
+logged; malformed reports are refused, with the reason in the log. A
+manifest or report request whose Referer (or Origin) names another site
+than its own Host is refused with 403: the plug-in cannot see the page that
+embeds it, so a page of another site is turned away here. No text of a
+request is ever sent back in an answer's body.
 
 The service is a WSGI application (make_app), which any WSGI server can run
 behind a front server; run as a program it serves HTTP, or HTTPS with
@@ -17,6 +21,7 @@ behind a front server; run as a program it serves HTTP, or HTTPS with
 import argparse
 import html
 import os
+import urllib.parse
 import socketserver
 import ssl
 import sys
@@ -35,6 +40,43 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLE = os.path.join(os.path.dirname(HERE), "sample")
 TRAILER = b"\n"      # the last byte of every stream, which the plug-in overwrites
 MAX_REPORT = 1 << 20
+# The bodies of refusals: fixed texts, so that nothing a request carries
+# comes back in an answer (a browser may hand an error page to a plug-in).
+REFUSALS = {
+    400: "malformed version report\n",
+    403: "refused: the request comes from a page of another site\n",
+    404: "no such game or page\n",
+    405: "only GET and POST are served\n",
+}
+DEFAULT_PORTS = {"http": "80", "https": "443"}
+
+
+def site_of(address):
+    """host[:port] of an absolute address, lower case, without its scheme's
+    default port; None when it is no http(s) address."""
+    try:
+        parts = urllib.parse.urlsplit(address)
+        host, port = parts.hostname, parts.port
+    except ValueError:
+        return None
+    if parts.scheme.lower() not in DEFAULT_PORTS or not host:
+        return None
+    if ":" in host:
+        host = "[%s]" % host
+    return host if port is None or str(port) == DEFAULT_PORTS[parts.scheme.lower()] \
+        else "%s:%d" % (host, port)
+
+
+def request_site(environ):
+    """The request's own host[:port] from its Host (or the server's name),
+    lower case, without a default port."""
+    host = environ.get("HTTP_HOST") or "%s:%s" % (environ.get("SERVER_NAME", ""),
+                                                   environ.get("SERVER_PORT", ""))
+    host = host.strip().lower()
+    name, colon, port = host.rpartition(":")
+    if colon and port in DEFAULT_PORTS.values() and "]" not in port:
+        return name
+    return host
 
 
 def page(title, body):
@@ -104,7 +146,23 @@ class Request:
         return [body]
 
     def refuse(self, status, reason):
-        return self.send(status, (reason + "\n").encode(), "text/plain", "refused: " + reason)
+        """A fixed body for the status; the reason, which may quote the
+        request, goes to the log only."""
+        return self.send(status, REFUSALS[status].encode(), "text/plain", "refused: " + reason)
+
+    def foreign_page(self):
+        """Why the request comes from another site's page, by its Referer
+        or Origin; "" when it does not say or names this site."""
+        own = request_site(self.environ)
+        for header in ("HTTP_ORIGIN", "HTTP_REFERER"):
+            named = self.environ.get(header)
+            if named is None:
+                continue
+            site = site_of(named)
+            if site != own:
+                return "%s %r names another site than the Host %r" % (
+                    header[5:].title(), named[:200], own)
+        return ""
 
     def command_stream(self):
         if self.service.options.command == "abort":
@@ -123,12 +181,16 @@ class Request:
             # The page's relative addresses need the slash: without it
             # "manifest.velkor" would resolve to /manifest.velkor.
             where = "/%s/%s" % (game.name, "?" + self.query if self.query else "")
-            return self.send(301, page("Moved", '<a href="%s">%s</a>' % (where, where)),
+            shown = html.escape(where)
+            return self.send(301, page("Moved", '<a href="%s">%s</a>' % (shown, shown)),
                              note="to " + where, headers=[("Location", where)])
         if rest in ("", "check.html"):
             embed = '<embed src="manifest.velkor" type="%s" width="240" height="60">' % MIME
             return self.send(200, page("Checking %s" % game.title, "<p>Checking your files...</p>" + embed))
         if rest == "manifest.velkor":
+            foreign = self.foreign_page()
+            if foreign:
+                return self.refuse(403, foreign)
             if options.command and options.command_at == "manifest":
                 return self.send(200, self.command_stream(), MIME, "sent %s" % options.command,
                                  cut=options.cut == "manifest")
@@ -161,6 +223,9 @@ class Request:
         if len(body) != length:
             return self.refuse(400, "the report's Content-Length is %d but only %d bytes arrived"
                                % (length, len(body)))
+        foreign = self.foreign_page()
+        if foreign:
+            return self.refuse(403, foreign)
         content_type = (self.environ.get("CONTENT_TYPE") or "").split(";")[0].strip()
         if content_type != "application/x-www-form-urlencoded":
             return self.refuse(400, "the report's Content-Type is %r, not application/x-www-form-urlencoded"
