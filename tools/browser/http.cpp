@@ -14,8 +14,8 @@
 #include <security.h>
 #include <winhttp.h>
 
+#include "browser.h"
 #include "url.h"
-#include "vkbrowse.h"
 
 enum { kMaxRedirects = 5 };  // a server that keeps redirecting is given up on here
 

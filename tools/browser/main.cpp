@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "vkbrowse.h"
+#include "browser.h"
 
 static int usage()
 {

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "browser.h"
 #include "command_text.h"
 #include "plugin_types.h"
-#include "vkbrowse.h"
 
 // A file that is not there is named as such, not as a library without a
 // version resource or one that cannot be loaded.

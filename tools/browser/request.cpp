@@ -1,8 +1,8 @@
 // Running the plug-in's requests: each is sent (http.cpp), then its answer
 // goes to the instance that asked as a stream or becomes a navigation, and
 // a notifying request's end is told to that instance.
+#include "browser.h"
 #include "post_buffer.h"
-#include "vkbrowse.h"
 
 enum { kMaxRequests = 32 };  // a plug-in that keeps asking is cut off here
 enum { kMaxStalls = 50 };    // WriteReady answers of 0 in a row before the browser gives up

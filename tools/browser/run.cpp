@@ -4,10 +4,10 @@
 // then tear down and report.
 #include <stdlib.h>
 
+#include "browser.h"
 #include "page.h"
 #include "plugin_types.h"
 #include "url.h"
-#include "vkbrowse.h"
 
 // The embed's attributes as argn/argv arrays that live for the instance.
 struct Arguments {

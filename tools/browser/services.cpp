@@ -9,9 +9,9 @@
 
 #include <map>
 
+#include "browser.h"
 #include "post_buffer.h"
 #include "url.h"
-#include "vkbrowse.h"
 
 // The allocator behind NPN_MemAlloc and NPN_MemFree: malloc underneath, a
 // table of live blocks on top, numbered in order of handing out so the

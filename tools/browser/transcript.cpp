@@ -3,7 +3,7 @@
 // reads as one line: "> NPP_WriteReady(stream 1) = 268435455".
 #include <stdio.h>
 
-#include "vkbrowse.h"
+#include "browser.h"
 
 static int depth = 0;
 static std::string pendingCall;  // an entered call not yet printed
