@@ -4,11 +4,24 @@
 
 #include <ctype.h>
 
-static std::string lower(std::string text)
+#include <algorithm>
+
+#include "command_text.h"
+
+// Where html next holds tag ("<name", in any case), from pos on.
+static size_t findTag(const std::string& html, const char* tag, size_t pos)
 {
-    for (char& c : text)
-        c = (char)tolower((unsigned char)c);
-    return text;
+    size_t length = strlen(tag);
+    for (; (pos = html.find('<', pos)) != std::string::npos; pos++) {
+        if (sameIgnoringCase(html.c_str() + pos, tag, length))
+            return pos;
+    }
+    return std::string::npos;
+}
+
+static bool sameText(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && sameIgnoringCase(a.c_str(), b.c_str(), a.size());
 }
 
 std::string Embed::value(const std::string& name) const
@@ -32,7 +45,8 @@ static void readAttributes(const std::string& html, size_t pos, Embed& embed)
         size_t nameStart = pos;
         while (pos < n && !isspace((unsigned char)html[pos]) && html[pos] != '=' && html[pos] != '>')
             pos++;
-        std::string name = lower(html.substr(nameStart, pos - nameStart));
+        std::string name = html.substr(nameStart, pos - nameStart);
+        std::transform(name.begin(), name.end(), name.begin(), asciiLower);
         std::string value;
         while (pos < n && isspace((unsigned char)html[pos]))
             pos++;
@@ -61,17 +75,14 @@ static void readAttributes(const std::string& html, size_t pos, Embed& embed)
 
 bool findEmbed(const std::string& html, const std::string& mimeType, Embed& embed)
 {
-    std::string text = lower(html);
-    std::string wanted = lower(mimeType);
-    size_t pos = 0;
-    while ((pos = text.find("<embed", pos)) != std::string::npos) {
+    for (size_t pos = 0; (pos = findTag(html, "<embed", pos)) != std::string::npos;) {
         pos += 6;
-        if (pos < text.size() && !isspace((unsigned char)text[pos]) && text[pos] != '>')
+        if (pos < html.size() && !isspace((unsigned char)html[pos]) && html[pos] != '>')
             continue;  // <embedded> and the like
         Embed found;
         readAttributes(html, pos, found);
-        std::string type = lower(found.value("type"));
-        if (wanted.empty() ? !type.empty() : type == wanted) {
+        std::string type = found.value("type");
+        if (mimeType.empty() ? !type.empty() : sameText(type, mimeType)) {
             embed = found;
             return true;
         }
@@ -81,12 +92,11 @@ bool findEmbed(const std::string& html, const std::string& mimeType, Embed& embe
 
 bool asksNoReferrer(const std::string& html)
 {
-    std::string text = lower(html);
-    for (size_t pos = 0; (pos = text.find("<meta", pos)) != std::string::npos;) {
+    for (size_t pos = 0; (pos = findTag(html, "<meta", pos)) != std::string::npos;) {
         pos += 5;
         Embed meta;
         readAttributes(html, pos, meta);
-        if (lower(meta.value("name")) == "referrer" && lower(meta.value("content")) == "no-referrer")
+        if (sameText(meta.value("name"), "referrer") && sameText(meta.value("content"), "no-referrer"))
             return true;
     }
     return false;

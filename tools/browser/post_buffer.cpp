@@ -1,7 +1,7 @@
 // Splitting a post buffer into the plug-in's header lines and the body.
 #include "post_buffer.h"
 
-#include <ctype.h>
+#include "command_text.h"
 
 static bool isHeaderLine(const std::string& line)
 {
@@ -51,10 +51,7 @@ std::string headerValue(const std::vector<std::string>& headers, const std::stri
         size_t colon = line.find(':');
         if (colon != name.size())
             continue;
-        bool same = true;
-        for (size_t i = 0; i < colon && same; i++)
-            same = tolower((unsigned char)line[i]) == tolower((unsigned char)name[i]);
-        if (!same)
+        if (!sameIgnoringCase(line.c_str(), name.c_str(), colon))
             continue;
         size_t value = line.find_first_not_of(" \t", colon + 1);
         if (found)

@@ -1,14 +1,43 @@
-// The browser's service table: what the plug-in may call. Requests are only
-// queued here; the session runs them after the plug-in's current call has
+// The browser's service table: what the plug-in may call. A call that names
+// an instance reaches its page, and the run, through the instance's ndata. Requests are
+// only queued here; the run sends them after the plug-in's current call has
 // returned, as a browser does, so the plug-in never sees its own request
 // answered before it has finished asking.
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
-#include "allocator.h"
+#include <map>
+
+#include "browser.h"
 #include "post_buffer.h"
-#include "session.h"
-#include "transcript.h"
 #include "url.h"
+
+// The allocator behind NPN_MemAlloc and NPN_MemFree: malloc underneath, a
+// table of live blocks on top, numbered in order of handing out so the
+// transcript can say which block a free gives back. It counts what the
+// plug-in takes and gives back, and catches blocks freed that it never
+// handed out.
+struct Block {
+    long number;
+    uint32_t size;
+};
+
+static std::map<void*, Block> live;
+static MemoryCount count;
+static std::vector<std::string> strays;  // failures of calls that reach no run
+
+const MemoryCount& memoryCount()
+{
+    return count;
+}
+
+std::vector<std::string> takeStrayFailures()
+{
+    std::vector<std::string> taken;
+    taken.swap(strays);
+    return taken;
+}
 
 static std::string pointerText(const void* p)
 {
@@ -17,11 +46,17 @@ static std::string pointerText(const void* p)
     return text;
 }
 
+// The page whose instance this is; null for a call that names none.
+static Page* pageOf(NPP instance)
+{
+    return instance ? static_cast<Page*>(instance->ndata) : nullptr;
+}
+
 static NPError queueRequest(NPP instance, const char* url, const char* target, bool post,
                             const std::string& bytes, bool notify, void* notifyData,
                             std::string& described)
 {
-    Page* page = instance ? static_cast<Page*>(instance->ndata) : nullptr;
+    Page* page = pageOf(instance);
     if (!page || instance != &page->npp || !page->live) {
         described = "refused: not a live instance of this browser";
         return NPERR_INVALID_INSTANCE_ERROR;
@@ -36,7 +71,7 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
         described = "refused: cannot resolve " + quotedOrNull(url) + " to an http or https address";
         return NPERR_INVALID_URL;
     }
-    request.number = ++session.requests;
+    request.number = ++page->run->requests;
     request.page = page;
     request.referer = page->referer;
     request.post = post;
@@ -51,19 +86,22 @@ static NPError queueRequest(NPP instance, const char* url, const char* target, b
     }
     described = "queued as request " + std::to_string(request.number) + ": " + request.describe() +
                 request.destination();
-    session.queue.push_back(request);
+    page->run->queue.push_back(request);
     return NPERR_NO_ERROR;
 }
 
 // A request the browser turned down fails the exchange by name: the
 // plug-in meant the browser to go somewhere, and it did not.
-static void failRefused(NPError result, const char* url, const char* target, const std::string& described)
+static void failRefused(NPP instance, NPError result, const char* url, const char* target,
+                        const std::string& described)
 {
     if (result == NPERR_NO_ERROR)
         return;
-    session.failures.push_back("the plug-in asked for " + quotedOrNull(url) +
-                               (target ? std::string(" for ") + target : std::string(" for the instance")) +
-                               ", which this browser " + described);
+    Page* page = pageOf(instance);
+    (page ? page->run->failures : strays)
+        .push_back("the plug-in asked for " + quotedOrNull(url) +
+                   (target ? std::string(" for ") + target : std::string(" for the instance")) +
+                   ", which this browser " + described);
 }
 
 static NPError getUrl(NPP instance, const char* url, const char* target)
@@ -72,7 +110,7 @@ static NPError getUrl(NPP instance, const char* url, const char* target)
     NPError result = queueRequest(instance, url, target, false, "", false, nullptr, described);
     transcriptService("NPN_GetURL(" + quotedOrNull(url) + ", " + quotedOrNull(target) + ") = " +
                       npErrorText(result) + "; " + described);
-    failRefused(result, url, target, described);
+    failRefused(instance, result, url, target, described);
     return result;
 }
 
@@ -83,7 +121,7 @@ static NPError getUrlNotify(NPP instance, const char* url, const char* target, v
     transcriptService("NPN_GetURLNotify(" + quotedOrNull(url) + ", " + quotedOrNull(target) +
                       ", notifyData " + pointerText(notifyData) + ") = " + npErrorText(result) +
                       "; " + described);
-    failRefused(result, url, target, described);
+    failRefused(instance, result, url, target, described);
     return result;
 }
 
@@ -109,9 +147,9 @@ static NPError post(const char* name, NPP instance, const char* url, const char*
                               notifyData, described);
     }
     transcriptService(call + " = " + npErrorText(result) + "; " + described);
-    failRefused(result, url, target, described);
+    failRefused(instance, result, url, target, described);
     if (result == NPERR_NO_ERROR) {
-        const Request& queued = session.queue.back();
+        const Request& queued = pageOf(instance)->run->queue.back();
         if (queued.headers.empty())
             transcriptNote("the buffer has no header lines; all " + std::to_string(queued.body.size()) +
                            " bytes are the body");
@@ -136,19 +174,42 @@ static NPError postUrlNotify(NPP instance, const char* url, const char* target, 
 
 static void* memAlloc(uint32_t size)
 {
-    std::string described;
-    void* block = countedAlloc(size, described);
-    transcriptService("NPN_MemAlloc(" + std::to_string(size) + ") = " + described);
+    // A zero-byte request still gets a distinct block, as browsers give.
+    void* block = malloc(size ? size : 1);
+    if (!block) {
+        transcriptService("NPN_MemAlloc(" + std::to_string(size) + ") = null (out of memory)");
+        return nullptr;
+    }
+    // A pattern instead of zeros, so reliance on cleared memory shows.
+    memset(block, 0xA5, size);
+    count.allocations++;
+    count.liveBlocks++;
+    count.liveBytes += size;
+    live[block] = Block{count.allocations, size};
+    transcriptService("NPN_MemAlloc(" + std::to_string(size) + ") = block #" +
+                      std::to_string(count.allocations) + " (" + std::to_string(size) + " bytes)");
     return block;
 }
 
 static void memFree(void* block)
 {
-    std::string described;
-    countedFree(block, described);
-    transcriptService("NPN_MemFree(" + pointerText(block) + ") " + described);
-    if (described.compare(0, 6, "ERROR:") == 0)
-        session.failures.push_back("the plug-in freed a block it did not get from NPN_MemAlloc");
+    std::string call = "NPN_MemFree(" + pointerText(block) + ") ";
+    auto found = live.find(block);
+    if (!block) {
+        transcriptService(call + "null pointer, nothing freed");
+    } else if (found == live.end()) {
+        count.foreignFrees++;
+        transcriptService(call + "ERROR: not a live block from NPN_MemAlloc; not freed");
+        strays.push_back("the plug-in freed a block it did not get from NPN_MemAlloc");
+    } else {
+        transcriptService(call + "block #" + std::to_string(found->second.number) + " (" +
+                          std::to_string(found->second.size) + " bytes)");
+        count.frees++;
+        count.liveBlocks--;
+        count.liveBytes -= found->second.size;
+        live.erase(found);
+        free(block);
+    }
 }
 
 static uint32_t memFlush(uint32_t size)

@@ -1,9 +1,9 @@
 // Writing the transcript. A call into the plug-in is held back until it
 // returns or causes a line of its own, so a call without consequences
 // reads as one line: "> NPP_WriteReady(stream 1) = 268435455".
-#include "transcript.h"
-
 #include <stdio.h>
+
+#include "browser.h"
 
 static int depth = 0;
 static std::string pendingCall;  // an entered call not yet printed

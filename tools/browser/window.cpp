@@ -2,7 +2,7 @@
 // unless asked) and one plain child window inside it for the plug-in.
 #include <windows.h>
 
-#include "window.h"
+#include "browser.h"
 
 static const char kPageClass[] = "VkBrowsePage";
 static const char kPluginClass[] = "VkBrowsePlugin";

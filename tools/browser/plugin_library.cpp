@@ -1,15 +1,95 @@
-// The search itself: folders and registrations read through Win32, each
-// candidate judged by its version resource (plugin_module.cpp).
+// The plug-in library: its registration strings read from its version
+// resource, the library loaded and its three exports taken, and, when none
+// is named, the search for one that serves the page's type.
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
 
+#include "browser.h"
 #include "command_text.h"
-#include "plugin_discovery.h"
-#include "plugin_module.h"
 #include "plugin_types.h"
-#include "transcript.h"
+
+// A file that is not there is named as such, not as a library without a
+// version resource or one that cannot be loaded.
+static bool present(const std::string& path, std::string& error)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        error = path + " is missing (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        error = path + " is a directory, not a plug-in library";
+        return false;
+    }
+    return true;
+}
+
+bool readVersionString(const std::string& path, const char* key, std::string& value,
+                       std::string& error)
+{
+    if (!present(path, error))
+        return false;
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    if (size == 0) {
+        error = path + " has no version resource (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    std::vector<char> info(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, info.data())) {
+        error = "cannot read the version resource of " + path;
+        return false;
+    }
+    std::string query = std::string("\\StringFileInfo\\040904e4\\") + key;
+    char* text = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) ||
+        !text || length == 0) {
+        error = "the version resource of " + path + " has no \"" + key +
+                "\" in its 040904e4 string block";
+        return false;
+    }
+    // The length may or may not count the terminator.
+    value.assign(text, strnlen(text, length));
+    return true;
+}
+
+bool loadPluginModule(const std::string& path, PluginModule& module, std::string& error)
+{
+    if (!present(path, error))
+        return false;
+    HMODULE library = LoadLibraryA(path.c_str());
+    if (!library) {
+        error = "LoadLibrary(" + path + ") failed (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    module.library = library;
+    // The cast goes through a generic function pointer, as GetProcAddress's
+    // result must be cast to the real signature.
+    module.getEntryPoints =
+        reinterpret_cast<GetEntryPointsFn>(reinterpret_cast<void (*)()>(GetProcAddress(library, "NP_GetEntryPoints")));
+    module.initialize =
+        reinterpret_cast<InitializeFn>(reinterpret_cast<void (*)()>(GetProcAddress(library, "NP_Initialize")));
+    module.shutdown =
+        reinterpret_cast<ShutdownFn>(reinterpret_cast<void (*)()>(GetProcAddress(library, "NP_Shutdown")));
+    if (!module.getEntryPoints || !module.initialize || !module.shutdown) {
+        error = path + " does not export NP_GetEntryPoints, NP_Initialize and NP_Shutdown";
+        unloadPluginModule(module);
+        return false;
+    }
+    return true;
+}
+
+void unloadPluginModule(PluginModule& module)
+{
+    if (module.library)
+        FreeLibrary(static_cast<HMODULE>(module.library));
+    module = PluginModule();
+}
+
+// The search for a library that serves a type.
 
 // A 32-bit program reads the 32-bit view (WOW6432Node on 64-bit Windows)
 // unless it asks otherwise, as the browsers of the time did.
@@ -29,11 +109,12 @@ static std::string count(size_t n, const char* one, const char* many)
     return n == 0 ? std::string("no ") + one : std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-static std::string lowered(std::string text)
+// Name order with ASCII letters compared without regard to case.
+static bool namedBefore(const std::string& a, const std::string& b)
 {
-    for (char& c : text)
-        c = asciiLower(c);
-    return text;
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return (unsigned char)asciiLower(x) < (unsigned char)asciiLower(y);
+    });
 }
 
 // Takes path when its MIMEType list serves the type; otherwise says why not.
@@ -69,8 +150,7 @@ static bool pluginFiles(const std::string& folder, std::vector<std::string>& fil
         } while (FindNextFileA(listing, &found));
         FindClose(listing);
     }
-    std::sort(files.begin(), files.end(),
-              [](const std::string& a, const std::string& b) { return lowered(a) < lowered(b); });
+    std::sort(files.begin(), files.end(), namedBefore);
     for (std::string& file : files)
         file = folder + "\\" + file;
     return true;
