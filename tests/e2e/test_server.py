@@ -17,8 +17,8 @@ from wsgiref.validate import validator
 
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(TOP, "tools", "server"))
-sys.path.insert(0, os.path.join(TOP, "tools", "bench"))
-import server_bench  # noqa: E402
+sys.path.insert(0, os.path.join(TOP, "harness"))
+import players  # noqa: E402
 import vkserver  # noqa: E402
 from catalogue import CatalogueError, load  # noqa: E402
 from report import ReportError, compare, parse_report  # noqa: E402
@@ -153,7 +153,7 @@ class ReferenceServer(unittest.TestCase):
         # Each exchange on a connection of its own, as the browser makes them:
         # the accept queue holds fifty connects that arrive together.
         _, port = self.serve()
-        result = server_bench.run_load(port, server_bench.plans(200), 50, timeout=20, time_limit=40)
+        result = players.run_load(port, players.plans(200), 50, timeout=20, time_limit=40)
         self.assertEqual((result["done"], result["error"], result["wrong"]), (200, 0, 0), result["latencies"][-5:])
 
     def test_answers_over_http(self):
