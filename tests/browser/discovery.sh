@@ -8,12 +8,8 @@
 set -u
 WINE_RUN=$1 drive=$2 bits=$3 BIN=$4 libs=$5 WORK=$6
 "$WINE_RUN" --ready || exit  # this machine may not run the lane at all
-. "$(dirname "$0")/../../tools/demo/lib.sh"
+. "$(dirname "$0")/../support/check.sh"
 rm -rf "$WORK" && mkdir -p "$WORK"
-failures=0
-fail() { printf 'FAILED: %s\n' "$*"; failures=$((failures + 1)); }
-has() { grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") lacks: $2"; }
-lacks() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") should not hold: $2"; }
 reg() { "$WINE_RUN" reg "$@" "/reg:$bits" >/dev/null 2>&1; }
 registrations() {
     reg delete 'HKCU\Software\MozillaPlugins' /f
@@ -32,8 +28,7 @@ type='"application/x-velkor-versioning"'
 run() {  # run STATUS PROGRAM ARGUMENTS...
     want=$1 && shift
     "$WINE_RUN" "$@" >"$T" 2>&1
-    status=$?
-    [ "$status" = "$want" ] || fail "$* exited with $status, expected $want"
+    exited $? "$want" "$*"
 }
 
 start_server discovery || exit 1
@@ -43,18 +38,10 @@ sh "$vk_top/tools/sample/install.sh" --trusted "$site" "$WINE_RUN" "$drive" "$BI
 # A page of a type no library serves, from a plain server.
 mkdir -p "$WORK/pages"
 echo '<html><body><embed src="x.nobody" type="application/x-nobody"></body></html>' >"$WORK/pages/nobody.html"
-python3 - "$WORK/pages" "$WORK/pages.port" <<'EOF' 2>/dev/null &
-import functools, http.server, os, sys
-handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])
-server = http.server.HTTPServer(("127.0.0.1", 0), handler)
-with open(sys.argv[2] + ".tmp", "w") as f:
-    f.write("%d\n" % server.server_address[1])
-os.replace(sys.argv[2] + ".tmp", sys.argv[2])
-server.serve_forever()
-EOF
+python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$WORK/pages" >"$WORK/pages.log" 2>&1 &
 pages_pid=$!
-wait_for_file "$WORK/pages.port" 10 || { fail "the page server did not start"; exit 1; }
-pages=http://127.0.0.1:$(cat "$WORK/pages.port")
+wait_for_file "$WORK/pages.log" 10 || { fail "the page server did not start"; exit 1; }
+pages=http://127.0.0.1:$(sed -n 's/^Serving HTTP on .* port \([0-9]*\) .*/\1/p' "$WORK/pages.log")
 registrations
 
 # A copy of the stand-in with a Plugins folder beside it.
@@ -116,6 +103,4 @@ lacks "$T" "NP_Initialize"
 run 0 "$BIN/vkbrowse.exe" "$(winpath "$BIN/NPvkchk.dll")" "$site/irampart/"
 lacks "$T" "looking for a plug-in"
 
-[ "$failures" = 0 ] && { echo "discovery: ok"; exit 0; }
-cat "$T"
-exit 1
+finish discovery "$T"

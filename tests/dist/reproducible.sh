@@ -6,23 +6,23 @@
 # their debug files, the setup and the zip must be the same bytes.
 set -u
 build=$(realpath -m "$1") site=$2 WORK=$(realpath -m "$3")
-top=$(cd "$(dirname "$0")/../.." && pwd)
-version=$(sh "$top/tools/dist/version.sh")
+. "$(dirname "$0")/../support/check.sh"
+version=$(sh "$vk_top/tools/dist/version.sh")
 other=$WORK/elsewhere/velkor-client
 rm -rf "$WORK" && mkdir -p "$other"
 for f in NPvkchk.dll vkupdate.exe vkbrowse.exe setup/velkor-client-setup-$version.exe; do
     case $f in setup/*) ;; *) f=bin/$f ;; esac
-    [ -f "$build/$f" ] || { echo "skipped: $build/$f is not built, so there is nothing to compare"; exit 77; }
+    [ -f "$build/$f" ] || skip "$build/$f is not built, so there is nothing to compare"
 done
 
 # The sources as they are now, committed or not, without any build.
-if git -C "$top" rev-parse --show-toplevel >/dev/null 2>&1; then
-    (cd "$top" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - 2>/dev/null) |
+if git -C "$vk_top" rev-parse --show-toplevel >/dev/null 2>&1; then
+    (cd "$vk_top" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - 2>/dev/null) |
         tar -xf - -C "$other"
 else
-    (cd "$top" && tar -cf - --exclude=./build .) | tar -xf - -C "$other"
+    (cd "$vk_top" && tar -cf - --exclude=./build .) | tar -xf - -C "$other"
 fi
-[ -f "$other/CMakeLists.txt" ] || { echo "skipped: the sources could not be copied to $other"; exit 77; }
+[ -f "$other/CMakeLists.txt" ] || skip "the sources could not be copied to $other"
 
 epoch=$(cat "$build/source_date_epoch")
 echo "Second build in $other (SOURCE_DATE_EPOCH=$epoch)"
@@ -30,11 +30,10 @@ echo "Second build in $other (SOURCE_DATE_EPOCH=$epoch)"
     cmake --build --preset i686 --target vkbrowse vksetup) >"$WORK/build.log" 2>&1 ||
     { tail -30 "$WORK/build.log"; echo "FAILED: the second build"; exit 1; }
 # The zips, each of its own build.
-sh "$top/tools/dist/dist.sh" "$build" "$WORK/dist-first" >/dev/null &&
-    sh "$top/tools/dist/dist.sh" "$other/build/i686" "$WORK/dist-second" >/dev/null ||
+sh "$vk_top/tools/dist/dist.sh" "$build" "$WORK/dist-first" >/dev/null &&
+    sh "$vk_top/tools/dist/dist.sh" "$other/build/i686" "$WORK/dist-second" >/dev/null ||
     { echo "FAILED: make dist's packing"; exit 1; }
 
-failures=0
 printf '%-64s  %s\n' "sha256 (first build = second build)" file
 for f in bin/NPvkchk.dll bin/vkupdate.exe bin/vkbrowse.exe \
     bin/NPvkchk.dll.debug bin/vkupdate.exe.debug bin/vkbrowse.exe.debug \
@@ -46,10 +45,7 @@ for f in bin/NPvkchk.dll bin/vkupdate.exe bin/vkbrowse.exe \
     if cmp -s "$a" "$b"; then
         printf '%s  %s\n' "$(sha256sum <"$a" | cut -c1-64)" "$f"
     else
-        printf 'FAILED: %s differs in %s bytes (sizes %s and %s)\n' "$f" \
-            "$(cmp -l "$a" "$b" 2>/dev/null | wc -l)" "$(wc -c <"$a")" "$(wc -c <"$b")"
-        failures=$((failures + 1))
+        fail "$f differs in $(cmp -l "$a" "$b" 2>/dev/null | wc -l) bytes (sizes $(wc -c <"$a") and $(wc -c <"$b"))"
     fi
 done
-[ $failures = 0 ] && echo "reproducible: ok"
-[ $failures = 0 ]
+finish reproducible

@@ -9,30 +9,27 @@
 # the same bytes. No key in any output.
 set -u
 loader=$1 build=$(realpath -m "$2") WORK=$(realpath -m "$3")
-top=$(cd "$(dirname "$0")/../.." && pwd)
-version=$(sh "$top/tools/dist/version.sh")
+. "$(dirname "$0")/../support/check.sh"
+version=$(sh "$vk_top/tools/dist/version.sh")
 setup=velkor-client-setup-$version.exe
 rm -rf "$WORK" && mkdir -p "$WORK"
 for tool in osslsigncode openssl; do
-    command -v $tool >/dev/null || { echo "skipped: $tool is not installed (Debian package $tool)"; exit 77; }
+    command -v $tool >/dev/null || skip "$tool is not installed (Debian package $tool)"
 done
-failures=0
-fail() { printf 'FAILED: %s\n' "$*"; failures=$((failures + 1)); }
-cleanup() { sh "$top/cmake/testbed.sh" down "$WORK/bed" "$loader" >/dev/null 2>&1; }
-trap cleanup EXIT
+trap 'bed_down "$WORK/bed" "$loader"' EXIT
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Velkor Games Online test signer" \
     -addext extendedKeyUsage=codeSigning -keyout "$WORK/key.pem" -out "$WORK/cert.pem" 2>"$WORK/openssl.log" ||
     { cat "$WORK/openssl.log"; echo "FAILED: openssl made no certificate"; exit 1; }
 export SIGN_CERT="$WORK/cert.pem" SIGN_KEY="$WORK/key.pem"
 dist() {  # dist OUT: the packing as make dist does it, its output in OUT.log
-    sh "$top/tools/dist/dist.sh" "$build" "$WORK/$1" >"$WORK/$1.log" 2>&1 || fail "dist.sh into $1: $(cat "$WORK/$1.log")"
+    sh "$vk_top/tools/dist/dist.sh" "$build" "$WORK/$1" >"$WORK/$1.log" 2>&1 || fail "dist.sh into $1: $(cat "$WORK/$1.log")"
 }
 dist signed
 dist again
 SIGN_CERT= SIGN_KEY= dist unsigned
 [ "$(grep -c "^dist: unsigned" "$WORK/unsigned.log")" = 1 ] || fail "an unsigned dist does not say so in one line"
-SIGN_KEY= sh "$top/tools/dist/dist.sh" "$build" "$WORK/halfway" >"$WORK/halfway.log" 2>&1 &&
+SIGN_KEY= sh "$vk_top/tools/dist/dist.sh" "$build" "$WORK/halfway" >"$WORK/halfway.log" 2>&1 &&
     fail "dist.sh signed with a certificate and no key"
 grep -q "SIGN_KEY is not set" "$WORK/halfway.log" || fail "no key, and no word of it: $(cat "$WORK/halfway.log")"
 key_line=$(sed -n 2p "$WORK/key.pem")
@@ -46,7 +43,7 @@ files=$WORK/files/velkor-client-$version
 
 # The uninstallers as the two setups install them.
 uninstallers=no
-sh "$top/cmake/testbed.sh" up "$WORK/bed" "$loader" "$build/bin/vkholddesktop.exe" 32 >"$WORK/bed.log" 2>&1
+sh "$vk_top/cmake/testbed.sh" up "$WORK/bed" "$loader" "$build/bin/vkholddesktop.exe" 32 >"$WORK/bed.log" 2>&1
 case $? in
 0)
     for kind in signed unsigned; do

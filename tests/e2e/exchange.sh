@@ -7,15 +7,12 @@
 set -u
 scenario=$1 WINE_RUN=$2 drive=$3 bits=$4 BIN=$5 WORK=$6
 "$WINE_RUN" --ready || exit  # this machine may not run the lane at all
-. "$(dirname "$0")/../../tools/demo/lib.sh"
+. "$(dirname "$0")/../support/check.sh"
 rm -rf "$WORK" && mkdir -p "$WORK"
 trap 'stop_server; [ -z "${listed_pid:-}" ] || kill "$listed_pid" 2>/dev/null' EXIT
 T=$WORK/$scenario.transcript S=$WORK/$scenario.server.log
 P=$drive/windows/versioning.log L=$drive/Velkor/System/started.txt
-failures=0 sys='C:\Velkor\System'
-fail() { printf 'FAILED: %s\n' "$*"; failures=$((failures + 1)); }
-has() { grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") lacks: $2"; }
-lacks() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") should not hold: $2"; }
+sys='C:\Velkor\System'
 install() {  # install [--trusted "ORIGIN ..." | --no-trusted]
     sh "$vk_top/tools/sample/install.sh" "$@" "$WINE_RUN" "$drive" "$BIN/vkstandin.exe" "$bits" ||
         exit 1
@@ -27,8 +24,7 @@ serve() {
 }
 run() {  # run STATUS PATH [vkbrowse options]
     want=$1 url=$site/$2 && shift 2
-    browse "$scenario" "$url" "$@"; status=$?
-    [ "$status" = "$want" ] || fail "vkbrowse exited with $status, expected $want"
+    browse "$scenario" "$url" "$@"; exited $? "$want" vkbrowse
 }
 launched() {  # launched ARGUMENTS: the client was started with them
     wait_for_file "$L" 10
@@ -264,7 +260,7 @@ certificates)  # A chain from a CA of the test's own, which this Wine alone
     . "$(dirname "$0")/test_ca.sh"
     trap 'stop_server; stop_front' EXIT
     make_test_ca "$WORK/ca" || { fail "openssl made no test CA: $(tail -5 "$WORK/ca/openssl.log")"; exit 1; }
-    trusting_wine "$WORK/ca/root.pem" || { echo "skipped: $untrusting"; exit 77; }
+    trusting_wine "$WORK/ca/root.pem" || skip "$untrusting"
     serve
     # case|certificate and key|what nginx sends after it|the reason named
     cases="good|good|intermediate|
@@ -284,7 +280,7 @@ selfsigned|selfsigned||is from an unknown authority (--insecure accepts it)"
         access_log $WORK/nginx/$which.log;
         ssl_certificate $WORK/ca/$which.sent;
         ssl_certificate_key $WORK/ca/$pem.key;
-        location / { proxy_pass http://127.0.0.1:$port; proxy_set_header Host \$http_host; }
+        $(to_server)
     }"
         shift
     done <<CASES
@@ -311,6 +307,4 @@ CASES
 *) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 
-[ "$failures" = 0 ] && { echo "$scenario: ok"; exit 0; }
-for f in "$T" "$P" "$S" "$WORK/missing" "$WORK/nginx/error.log"; do echo "---- $f"; cat "$f" 2>/dev/null; done
-exit 1
+finish "$scenario" "$T" "$P" "$S" "$WORK/missing" "$WORK/nginx/error.log"

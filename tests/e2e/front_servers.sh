@@ -62,6 +62,10 @@ CONF
     done
 }
 
+# to_server: nginx's way on to the reference server, with the player's
+# Host, port and all: the server checks the Referer against it.
+to_server() { echo "location / { proxy_pass http://127.0.0.1:$port; proxy_set_header Host \$http_host; }"; }
+
 # start_nginx TLS_PORT PLAIN_PORT: nginx proxying both to the reference
 # server.
 start_nginx() {
@@ -70,20 +74,9 @@ start_nginx() {
         listen 127.0.0.1:$1 ssl;
         ssl_certificate $WORK/cert.pem;
         ssl_certificate_key $WORK/key.pem;
-        location / {
-            proxy_pass http://127.0.0.1:$port;
-            # The player's Host, port and all: the server checks the Referer against it.
-            proxy_set_header Host \$http_host;
-        }
+        $(to_server)
     }
-    server {
-        listen 127.0.0.1:$2;
-        location / {
-            proxy_pass http://127.0.0.1:$port;
-            # The player's Host, port and all: the server checks the Referer against it.
-            proxy_set_header Host \$http_host;
-        }
-    }" "$1" "$2"
+    server { listen 127.0.0.1:$2; $(to_server) }" "$1" "$2"
 }
 
 # start_tinyproxy PORT CONNECT_PORT: a forward proxy that lets CONNECT

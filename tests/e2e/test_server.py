@@ -17,8 +17,8 @@ from wsgiref.validate import validator
 
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(TOP, "tools", "server"))
-sys.path.insert(0, os.path.join(TOP, "tools", "bench"))
-import server_bench  # noqa: E402
+sys.path.insert(0, os.path.join(TOP, "harness"))
+import players  # noqa: E402
 import vkserver  # noqa: E402
 from catalogue import CatalogueError, load  # noqa: E402
 from report import ReportError, compare, parse_report  # noqa: E402
@@ -86,19 +86,20 @@ class ReferenceServer(unittest.TestCase):
         run = subprocess.run([sys.executable, server, "--help"], capture_output=True, text=True, timeout=30)
         self.assertIn("on the Python\nstandard library alone.", run.stdout)
 
-    def serve(self, tls=None, cut=None):
+    def service(self, cut=None):  # the application on the sample; what it logs in self.logged
         options = SimpleNamespace(command=None, command_at="manifest", cut=cut)
-        games = vkserver.load(vkserver.SAMPLE + "/catalogue.ini", vkserver.SAMPLE + "/release")
+        self.games = vkserver.load(vkserver.SAMPLE + "/catalogue.ini", vkserver.SAMPLE + "/release")
         self.logged = []
-        server = vkserver.Server(("127.0.0.1", 0), vkserver.Service(options, games, self.logged.append), tls)
+        return vkserver.Service(options, self.games, self.logged.append)
+
+    def serve(self, tls=None):
+        server = vkserver.Server(("127.0.0.1", 0), self.service(), tls)
         threading.Thread(target=server.serve_forever, args=(0.05,), daemon=True).start()
         self.addCleanup(lambda: (server.shutdown(), server.server_close()))
-        return games, server.server_address[1]
+        return self.games, server.server_address[1]
 
     def test_the_application_keeps_to_wsgi(self):
-        options = SimpleNamespace(command=None, command_at="manifest", cut="manifest")
-        games = vkserver.load(vkserver.SAMPLE + "/catalogue.ini", vkserver.SAMPLE + "/release")
-        app = validator(vkserver.Service(options, games, lambda text: None))
+        app = validator(self.service(cut="manifest"))
         for method, path, body, status in [
                 ("GET", "/irampart", b"", "301 Moved Permanently"),
                 ("GET", "/irampart/manifest.velkor", b"", "200 OK"),  # cut: half of what is announced
@@ -152,7 +153,7 @@ class ReferenceServer(unittest.TestCase):
         # Each exchange on a connection of its own, as the browser makes them:
         # the accept queue holds fifty connects that arrive together.
         _, port = self.serve()
-        result = server_bench.run_load(port, server_bench.plans(200), 50, timeout=20, time_limit=40)
+        result = players.run_load(port, players.plans(200), 50, timeout=20, time_limit=40)
         self.assertEqual((result["done"], result["error"], result["wrong"]), (200, 0, 0), result["latencies"][-5:])
 
     def test_answers_over_http(self):
@@ -247,9 +248,7 @@ class ReferenceServer(unittest.TestCase):
     def test_the_host_a_front_server_passes_on(self):
         # Behind a front server the Host is the player's: default ports
         # named or not, in any case.
-        options = SimpleNamespace(command=None, command_at="manifest", cut=None)
-        games = vkserver.load(vkserver.SAMPLE + "/catalogue.ini", vkserver.SAMPLE + "/release")
-        app = vkserver.Service(options, games, lambda text: None)
+        app = self.service()
         for host, referer, status in [
                 ("games.example", "https://games.example/irampart/", "200 OK"),
                 ("Games.Example:443", "https://games.example/irampart/", "200 OK"),

@@ -12,21 +12,16 @@ set -u
 loader=$1 BIN=$2 setup=$3 WORK=$(realpath -m "$4") bits=${5:-32}
 bed=$WORK/bed
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../../tools/demo/lib.sh"
+. "$here/../support/check.sh"
 rm -rf "$WORK" && mkdir -p "$WORK"
 cleanup() {
     stop_server
     [ -n "${silent_pid:-}" ] && kill "$silent_pid" 2>/dev/null
-    sh "$vk_top/cmake/testbed.sh" down "$bed" "$loader" >/dev/null 2>&1
+    bed_down "$bed" "$loader"
 }
 trap cleanup EXIT
-sh "$vk_top/cmake/testbed.sh" up "$bed" "$loader" "$BIN/vkholddesktop.exe" "$bits" >"$WORK/bed.log" 2>&1
-case $? in 0) ;; 77) cat "$WORK/bed.log"; exit 77 ;; *) cat "$WORK/bed.log"; exit 1 ;; esac
+bed_up "$bed" "$loader" "$BIN/vkholddesktop.exe" "$bits"
 WINE_RUN=$bed/wine-run drive=$bed/prefix/drive_c
-failures=0
-fail() { printf 'FAILED: %s\n' "$*"; failures=$((failures + 1)); }
-has() { grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") lacks: $2"; }
-lacks() { ! grep -qF -- "$2" "$1" 2>/dev/null || fail "$(basename "$1") should not hold: $2"; }
 wine() { "$WINE_RUN" "$@" 2>>"$WORK/wine.err" | tr -d '\r'; }  # its output; not its status
 
 # Where a setup of this width puts its files and keys.
@@ -52,8 +47,7 @@ changes() { python3 "$here/machine_state.py" diff "$WORK/$1.json" "$WORK/$2.json
 install() {
     want=$1 name=$2 && shift 2
     "$WINE_RUN" "$setup" "$@" >"$WORK/$name.out" 2>>"$WORK/wine.err"
-    status=$?
-    [ "$status" = "$want" ] || fail "setup $* exited with $status, expected $want"
+    exited $? "$want" "setup $*"
 }
 # value KEY NAME: a value in the setup's registry view, as reg query shows it.
 value() { wine reg query "$1" /v "$2" /reg:$bits | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
@@ -65,8 +59,7 @@ uninstall_quietly() {  # the entry's own command line, waited for to its end
     quiet=$(value "$uninstall_key" QuietUninstallString)
     [ -n "$quiet" ] || { fail "no QuietUninstallString"; return; }
     "$WINE_RUN" "$BIN/vkrunjob.exe" "$quiet" >/dev/null 2>>"$WORK/wine.err"
-    status=$?
-    [ "$status" = 0 ] || fail "the uninstaller ($quiet) exited with $status"
+    exited $? 0 "the uninstaller ($quiet)"
     # What NSIS left for the next restart (its copy in TEMP) is done now.
     wine wineboot -r >/dev/null
 }
@@ -124,8 +117,7 @@ grep -v -F -e "+ file $app/" -e "+ dir  $pf/Velkor Games Online" \
 # registration and completes the launch exchange.
 browse_found() {
     "$WINE_RUN" "$BIN/vkbrowse.exe" "$site/irampart/" >"$WORK/browse.transcript" 2>&1
-    status=$?
-    [ "$status" = 0 ] || fail "vkbrowse exited with $status"
+    exited $? 0 vkbrowse
     has "$WORK/browse.transcript" "plug-in for \"application/x-velkor-versioning\": $dir\\NPvkchk.dll, found through the registration HKEY_LOCAL_MACHINE\\Software\\MozillaPlugins\\@velkorgames.com/vkchk ($bits-bit view)"
     has "$WORK/browse.transcript" "navigation: _top -> $site/irampart/index.html"
 }
@@ -290,6 +282,4 @@ wine reg delete 'HKLM\Software\Velkor Games Online' /f /reg:$other >/dev/null
 
 echo "== What the setup wrote (files under C:\\, keys in the registry):"
 cat "$WORK/installed.diff"
-[ "$failures" = 0 ] && { echo "setup: ok"; exit 0; }
-for f in "$WORK"/*.out "$WORK/browse.transcript" "$WORK/wine.err"; do echo "---- $f"; cat "$f"; done
-exit 1
+finish setup "$WORK"/*.out "$WORK/browse.transcript" "$WORK/wine.err"

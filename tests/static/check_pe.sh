@@ -6,6 +6,7 @@
 # debug information but a link to it, and the resources, decompiled, with the
 # configurable SITE address as @SITE@.
 set -u
+. "$(dirname "$0")/../support/check.sh"
 file=$1 expected=$2 site=$3 facts=$(basename "$1").facts
 ok='^(kernel32|user32|gdi32|advapi32|comctl32|shell32|msvcrt|ole32|version|winhttp|shlwapi|crypt32|secur32|ws2_32)\.dll$'
 {
@@ -41,4 +42,5 @@ ok='^(kernel32|user32|gdi32|advapi32|comctl32|shell32|msvcrt|ole32|version|winht
         /^ *0x/ && data++ { next } /^ *(BEGIN|END)$/ { data = 0; next }
         NF'
 } | tr -s ' \t' '  ' | sed "s|$site|@SITE@|g" | fold -s -w 96 | sed "s/ *$//" >"$facts"
-diff -u "$expected" "$facts" && echo "$file: as expected"
+diff -u "$expected" "$facts" || fail "$file is not as $(basename "$expected") says"
+finish "$file"

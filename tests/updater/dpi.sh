@@ -8,15 +8,12 @@
 # runs the same check at 96 DPI with Wine's fonts.
 set -u
 loader=$1 holder=$2 tests=$3 work=$(realpath -m "$4") bits=${5:-32}
-testbed=$(cd "$(dirname "$0")/../../cmake" && pwd)/testbed.sh
+. "$(dirname "$0")/../support/check.sh"
 rm -rf "$work" && mkdir -p "$work"
-failures=0
+trap 'bed_down "$bed" "$loader"' EXIT
 for name in 120dpi 144dpi 96dpi-fallback-font; do
     dpi=${name%%dpi*} bed=$work/$name/bed
-    cleanup() { sh "$testbed" down "$bed" "$loader" >/dev/null 2>&1; }
-    trap cleanup EXIT
-    sh "$testbed" up "$bed" "$loader" "$holder" "$bits" >"$work/$name.bed.log" 2>&1
-    case $? in 0) ;; 77) cat "$work/$name.bed.log"; exit 77 ;; *) cat "$work/$name.bed.log"; exit 1 ;; esac
+    bed_up "$bed" "$loader" "$holder" "$bits"
     # Wine reads the user's LogPixels and, without it, the machine's; its own
     # configuration sets both. A program started from now on sees this DPI.
     for key in 'HKCU\Control Panel\Desktop' \
@@ -26,7 +23,7 @@ for name in 120dpi 144dpi 96dpi-fallback-font; do
     case $name in *fallback*) rm -f "$bed/prefix/drive_c/windows/Fonts/"* ;; esac
     echo "== $name"
     VELKOR_EXPECTED_DPI=$dpi VELKOR_SCREENSHOT_DIR=$work/$name \
-        "$bed/wine-run" "$tests" --test-case='*at the screen*' || failures=$((failures + 1))
-    cleanup
+        "$bed/wine-run" "$tests" --test-case='*at the screen*' || fail "$name: a dialog is not whole"
+    bed_down "$bed" "$loader"
 done
-exit $((failures > 0))
+finish dpi

@@ -94,16 +94,13 @@ void screenshot(HWND window, const char* name)
 }
 
 // Each game's directory under `root`, with its setup INI and the stand-in
-// as its setup program; returns the service INI file's text for them, after
-// `otherSections` sections that are no games. irampart and iduskfall are
-// installed, iblotball lacks StartIn, icueshot its setup INI.
-std::string installGames(const std::string& root, const std::vector<std::string>& games,
-                         int otherSections = 0)
+// as its setup program; returns the service INI file's text for them.
+// irampart and iduskfall are installed, iblotball lacks StartIn, icueshot
+// its setup INI.
+std::string installGames(const std::string& root, const std::vector<std::string>& games)
 {
     const std::string standIn = fromEnv("VELKOR_SETUP_STANDIN");
     std::string text = "[Velkor]\r\nVersion=1\r\n";
-    for (int n = 0; n < otherSections; ++n)
-        text += "[Velkor news " + std::to_string(n) + "]\r\nSeen=1\r\n";
     CreateDirectoryA(root.c_str(), nullptr);
     for (const std::string& name : games) {
         std::string dir = root + "\\" + name;
@@ -137,7 +134,6 @@ struct Case {
     const char* failed;   // its right column; nullptr for the narrow layout
     std::string keys;     // pressed on the summary: "escape " first, then how it closes
     const char* shot;
-    int otherSections = 0;  // sections that are no games, before the games
 };
 
 }  // namespace
@@ -145,9 +141,6 @@ struct Case {
 TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing, exit 0")
 {
     const std::string ini = windowsDirectory() + "\\VELKORGO.INI";
-    // A name one past the 127 characters the pass holds: it fails as a wrong entry section does.
-    const std::string longGame = "i" + std::string(127, 'z'), longTitle = longGame.substr(0, 79),
-                      longFailed = longTitle + "\n";
     int midX = GetSystemMetrics(SM_CXSCREEN) / 2, top = GetSystemMetrics(SM_CYSCREEN) / 2 - 180;
     const Case cases[] = {
         // No section names: the error box, no summary, whatever the switches.
@@ -163,16 +156,13 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
         // -d: a box for each failure while the progress dialog shows the game.
         {"-D", {"irampart", "iblotball", "icueshot"}, {"Blotball", "Cue Shot"}, "Rampart Realms\n",
          "Blotball\nCue Shot\n", "ok", "progress-dialog.png"},
-        // A long INI file: its section list is read whole, far past 4096 characters.
-        {"-d", {longGame, "itunnelrun"}, {longTitle}, "Tunnel Runner Online\n",
-         longFailed.c_str(), "ok", nullptr, 499},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         const Case& c = cases[i];
         CAPTURE(i);
         // Fresh directories each run: a setup program still ending is never in the way.
         std::string root = "C:\\vkprogram" + std::to_string(i);
-        std::string text = installGames(root, c.games, c.otherSections);
+        std::string text = installGames(root, c.games);
         removeFile(ini);  // the first run has none, the second one without sections
         REQUIRE((i == 0 || writeBinaryFile(ini, c.games.empty() ? "; none\r\n" : text)));
         PROCESS_INFORMATION run = startUpdater(c.arguments);
@@ -201,11 +191,6 @@ TEST_CASE("vkupdate.exe: the summary decision, both layouts, each way of closing
                   == std::to_string(midX - (wide ? 280 : 146)) + " " + std::to_string(top)
                          + (wide ? " 560 350, 25 25 510 50, 240 270 80 25"
                                  : " 293 350, 0 25 293 50, 105 280 80 25"));
-            RECT client;  // the window's width alone shows or hides the right-hand column
-            GetClientRect(summary, &client);
-            CHECK((wide ? rectOf(summary, kRightGroup).right <= client.right
-                        : rectOf(summary, kRightGroup).left >= client.right));
-            CHECK(rectOf(summary, wide ? kSuccessBanner : kFailureBanner).left >= client.right);
             CHECK(textOf(summary, kUpdated) == c.updated);
             CHECK(textOf(summary, kFailed) == (wide ? c.failed : "Unsuccessful Updates"));
             CHECK(textOf(summary, kSuccessBanner)

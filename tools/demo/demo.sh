@@ -13,7 +13,8 @@ loader=/usr/lib/wine/wine64
 BIN=$top/build/i686/bin
 WORK=$top/build/demo
 bed=$WORK/bed
-. "$top/tools/demo/lib.sh"
+vk_top=$top
+. "$top/harness/session.sh"
 
 rm -rf "$WORK"
 mkdir -p "$WORK"

@@ -1,6 +1,6 @@
-// A browser for tests: a service table that records the plug-in's calls, counts
-// the blocks it hands out and can refuse one, and the plug-in's table to drive
-// instances through. Only the published interface: black-box tests share it.
+// A recording browser for the tests and the bench: a service table that records
+// the plug-in's calls, counts the blocks it hands out and can refuse one, and the
+// plug-in's table to drive instances through. Only the published interface.
 #pragma once
 
 #include <map>

@@ -1,4 +1,4 @@
-// The test browser's service table and the helpers that drive the plug-in.
+// The recording browser's service table and the helpers that drive the plug-in.
 #include "fake_browser.h"
 
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-// Small file helpers for tests that run inside the Wine prefix.
+// Small file helpers for the programs that run inside the Wine prefix: the tests, the bench.
 #pragma once
 
 #include <string>

@@ -1,9 +1,7 @@
-# Shell pieces shared by the demo and the end-to-end tests: the reference
-# server in the background, and the browser stand-in in a Wine prefix.
-# Callers set: WINE_RUN (runs a Windows program in the prefix), BIN (a
+# Shell pieces shared by the demo and the tests: the reference server in the
+# background, and the browser stand-in in a Wine prefix. Callers set: vk_top
+# (the checkout), WINE_RUN (runs a Windows program in the prefix), BIN (a
 # build's bin directory), WORK (a scratch directory of their own).
-
-vk_top=$(cd "$(dirname "$0")/../.." && pwd)
 
 # A Linux path as Wine sees it, on its Z: drive.
 winpath() {
