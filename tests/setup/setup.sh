@@ -49,16 +49,20 @@ install() {
     "$WINE_RUN" "$setup" "$@" >"$WORK/$name.out" 2>>"$WORK/wine.err"
     exited $? "$want" "setup $*"
 }
-# query ARGS: what reg query prints. Under load Wine's reg.exe was seen to
-# print nothing, once in a few runs, for a key that a snapshot taken just
-# before held: an empty answer is asked again before it counts as "absent".
+# query ARGS: what reg query prints (a value, or its "unable to find").
+# Under load Wine's reg.exe was seen to print nothing at all into a pipe,
+# once in a few runs, for a value that snapshots before and after held; it
+# writes into a file here, and a silent answer is asked again, noted in
+# wine.err.
 query() {
-    for try in 1 2 3; do
-        out=$(wine reg query "$@")
-        [ -n "$out" ] && break
-        sleep 0.3
+    for try in 1 2 3 4 5; do
+        "$WINE_RUN" reg query "$@" >"$WORK/query.out" 2>>"$WORK/wine.err"
+        status=$?
+        [ -s "$WORK/query.out" ] && break
+        echo "reg query $*: nothing printed, status $status (try $try)" >>"$WORK/wine.err"
+        sleep 1
     done
-    printf '%s\n' "$out"
+    tr -d '\r' <"$WORK/query.out"
 }
 # value KEY NAME: a value in the setup's registry view, as reg query shows it.
 value() { query "$1" /v "$2" /reg:$bits | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }

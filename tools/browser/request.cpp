@@ -61,9 +61,12 @@ static bool answerUsable(Run& run, const Request& request, const HttpAnswer& ans
 // NPP_WriteReady and NPP_Write in chunks no larger than the plug-in is
 // ready for (nor than the configured chunk size), then NPP_DestroyStream.
 // end is the length the server announced, which a stream cut short does
-// not reach. Returns false when the plug-in refused the stream or a chunk.
+// not reach. Returns false when the plug-in refused the stream or a chunk;
+// a refused stream is a failure of the run unless the frame shows the page
+// anyway (refusalFails false).
 static bool deliverStream(Run& run, Page& page, const std::string& url, const std::string& type,
-                          const std::string& bytes, uint32_t end, NPReason endReason, void* notifyData)
+                          const std::string& bytes, uint32_t end, NPReason endReason, void* notifyData,
+                          bool refusalFails)
 {
     int number = ++run.streams;
     std::string label = "stream " + std::to_string(number);
@@ -85,7 +88,10 @@ static bool deliverStream(Run& run, Page& page, const std::string& url, const st
     NPError created = run.plugin.newstream(&page.npp, mime.data(), &stream, 0, &stype);
     leavePlugin(npErrorText(created) + ", stype " + std::to_string(stype));
     if (created != NPERR_NO_ERROR) {
-        run.failures.push_back("NPP_NewStream refused " + label);
+        if (refusalFails)
+            run.failures.push_back("NPP_NewStream refused " + label);
+        else
+            transcriptNote("the plug-in turned down the page's stream; the frame shows the page");
         return false;
     }
     if (stype != NP_NORMAL)
@@ -201,16 +207,10 @@ static void runRequest(Run& run, const Request& request)
     std::string type = answer.contentType.empty() ? run.mimeType : answer.contentType;
     uint32_t end = answer.announced >= 0 && answer.announced <= 0xFFFFFFFFLL ? uint32_t(answer.announced)
                                                                            : uint32_t(answer.body.size());
-    size_t failures = run.failures.size();
-    bool delivered =
-        deliverStream(run, *request.page, url, type, answer.body, end, reason, request.notifyData);
     // A page loaded into the plug-in's frame is shown there whether the
     // plug-in takes its stream or not: turning it down fails nothing.
-    if (request.hasTarget && run.failures.size() == failures + 1 &&
-        run.failures.back().compare(0, 21, "NPP_NewStream refused") == 0) {
-        run.failures.pop_back();
-        transcriptNote("the plug-in turned down the page's stream; the frame shows the page");
-    }
+    bool delivered = deliverStream(run, *request.page, url, type, answer.body, end, reason,
+                                   request.notifyData, !request.hasTarget);
     notifyEnd(run, request, delivered ? reason : NPRES_USER_BREAK);
 }
 
