@@ -105,6 +105,16 @@ static bool isListed(const char* list, const Origin& origin)
     return false;
 }
 
+// Whether the list names origin; if not, one line says so: "WHAT origin refused".
+static bool isListedOrSay(const PluginInstance* This, const Origin& origin, const char* what)
+{
+    if (isListed(This->trustedServers, origin))
+        return true;
+    logMessage("%s %s://%.*s:%u refused: not a trusted server\n", what,
+               origin.secure ? "https" : "http", int(origin.hostLength), origin.host, origin.port);
+    return false;
+}
+
 // The plug-in's type in any case; parameters after ";" and blanks before
 // them do not count.
 static bool isOwnType(const char* type)
@@ -129,12 +139,8 @@ bool isTrustedStream(const PluginInstance* This, const char* url, const char* ty
                    "address\n");
         return false;
     }
-    if (!isListed(This->trustedServers, origin)) {
-        logMessage("stream from %s://%.*s:%u refused: not a trusted server\n",
-                   origin.secure ? "https" : "http", int(origin.hostLength), origin.host,
-                   origin.port);
+    if (!isListedOrSay(This, origin, "stream from"))
         return false;
-    }
     // An error page or any other document from the server is no message of
     // the exchange, whatever its text says.
     if (!type || !isOwnType(type)) {
@@ -176,11 +182,5 @@ bool navigationAddress(const PluginInstance* This, const char* streamUrl, const 
         logMessage("navigation refused: not an http or https address\n");
         return false;
     }
-    if (!isListed(This->trustedServers, origin)) {
-        logMessage("navigation to %s://%.*s:%u refused: not a trusted server\n",
-                   origin.secure ? "https" : "http", int(origin.hostLength), origin.host,
-                   origin.port);
-        return false;
-    }
-    return true;
+    return isListedOrSay(This, origin, "navigation to");
 }
